@@ -1,0 +1,60 @@
+#include "keyboard.h"
+
+#include "swap_interval.h"
+
+#include <GL/glut.h>
+
+#include <cstdlib>
+
+KeyRequest applyKey(DemoState &state, unsigned char key) {
+    KeyRequest request = KeyRequest::none;
+    switch (key) {
+    case ' ':
+        state.offsetX = 0.0f;
+        state.offsetY = 0.0f;
+        break;
+    case '+':
+        ++state.mode;
+        break;
+    case '-':
+        --state.mode;
+        if (state.mode == -1) {
+            state.mode = 2;
+        }
+        break;
+    case 'f':
+        state.flickerFrozen = !state.flickerFrozen;
+        break;
+    case 'm':
+        state.movementOn = !state.movementOn;
+        break;
+    case 's':
+        ++state.subimage;
+        break;
+    case 'v':
+        request = KeyRequest::toggleSwapInterval;
+        break;
+    case 27:
+        request = KeyRequest::quit;
+        break;
+    default:
+        break;
+    }
+    if (state.mode < 0) {
+        state.mode = 0;
+    }
+    return request;
+}
+
+void handleKey(unsigned char key, int, int) {
+    switch (applyKey(demoState, key)) {
+    case KeyRequest::toggleSwapInterval:
+        toggleSwapInterval();
+        break;
+    case KeyRequest::quit:
+        glutLeaveGameMode();
+        std::exit(0);
+    case KeyRequest::none:
+        break;
+    }
+}

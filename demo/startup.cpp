@@ -1,0 +1,112 @@
+#include "startup.h"
+
+#include "frame.h"
+#include "keyboard.h"
+#include "scene_setup.h"
+#include "state.h"
+
+#include <GL/glut.h>
+
+#include <cstdio>
+#include <fstream>
+
+void readScreenSize(std::istream &in, std::int32_t &width, std::int32_t &height) {
+    // Each number goes through a local so that a failed or out-of-range read
+    // leaves the field at 0; a failed stream makes every later read fail.
+    std::int32_t value = 0;
+    char separator = 0;
+    width = 0;
+    height = 0;
+    if (in >> value) {
+        width = value;
+    }
+    in >> separator;
+    if (in >> value) {
+        height = value;
+    }
+}
+
+std::string gameModeString(std::int32_t width, std::int32_t height) {
+    return std::to_string(width) + "x" + std::to_string(height) + ":32";
+}
+
+std::string windowSizeWarning(std::int32_t wantedWidth, std::int32_t wantedHeight, int gotWidth,
+                              int gotHeight) {
+    if (gotWidth == wantedWidth && gotHeight == wantedHeight) {
+        return {};
+    }
+    return "moiravel-demo: warning: the display is " + std::to_string(gotWidth) + "x" +
+           std::to_string(gotHeight) + ", not the " + std::to_string(wantedWidth) + "x" +
+           std::to_string(wantedHeight) +
+           " of README.txt; texels will not fall one to one on display pixels";
+}
+
+#ifndef MOIRAVEL_DEMO_NO_MAIN
+
+namespace {
+
+// Enters game mode at the size of README.txt. Where the display cannot be
+// switched (as under many X servers), falls back to an ordinary window of that
+// size at the origin made full screen, so the scene still has a context.
+// Returns the size of the display the window covers.
+void openDisplayWindow(int &gotWidth, int &gotHeight) {
+    glutGameModeString(gameModeString(demoState.screenWidth, demoState.screenHeight).c_str());
+    glutEnterGameMode();
+    if (glutGameModeGet(GLUT_GAME_MODE_ACTIVE) && glutGetWindow() != 0) {
+        gotWidth = glutGameModeGet(GLUT_GAME_MODE_WIDTH);
+        gotHeight = glutGameModeGet(GLUT_GAME_MODE_HEIGHT);
+        return;
+    }
+    std::fprintf(stderr,
+                 "moiravel-demo: warning: cannot enter game mode %s; using a full-screen "
+                 "window instead\n",
+                 gameModeString(demoState.screenWidth, demoState.screenHeight).c_str());
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(demoState.screenWidth > 0 ? demoState.screenWidth : 300,
+                       demoState.screenHeight > 0 ? demoState.screenHeight : 300);
+    glutCreateWindow("Moiravel Demo");
+    glutFullScreen();
+    gotWidth = glutGet(GLUT_SCREEN_WIDTH);
+    gotHeight = glutGet(GLUT_SCREEN_HEIGHT);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+
+    std::ifstream file("README.txt");
+    if (!file.is_open()) {
+        std::printf("no README.txt found\n");
+        return -1;
+    }
+    readScreenSize(file, demoState.screenWidth, demoState.screenHeight);
+    file.close();
+
+    std::printf("The first line of README.TXT defines the resolution: width x height\n");
+    std::printf("The application will currently use a resolution of: %i x %i\n\n\n",
+                demoState.screenWidth, demoState.screenHeight);
+    std::printf("Loading images, please wait ...\n");
+    std::fflush(stdout);
+
+    int gotWidth = 0;
+    int gotHeight = 0;
+    openDisplayWindow(gotWidth, gotHeight);
+    const std::string warning =
+        windowSizeWarning(demoState.screenWidth, demoState.screenHeight, gotWidth, gotHeight);
+    if (!warning.empty()) {
+        std::fprintf(stderr, "%s\n", warning.c_str());
+    }
+
+    initScene();
+
+    glutDisplayFunc(displayFrame);
+    glutIdleFunc(displayFrame);
+    glutReshapeFunc(resetProjection);
+    glutKeyboardFunc(handleKey);
+    glutMainLoop();
+    return 0;
+}
+
+#endif

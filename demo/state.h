@@ -1,0 +1,38 @@
+// The demo's one record of shared state. GLUT callbacks carry no user
+// pointer, so every function of the demo reaches the single instance
+// `demoState` directly.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <vector>
+
+// RGB samples of one image, 3 bytes per pixel, rows from the top down.
+using PixelBuffer = std::vector<std::uint8_t>;
+// Texture names; entry mode * subimagesPerMode + subimage is the one drawn.
+using SubimageList = std::vector<GLuint>;
+
+struct DemoState {
+    std::int32_t screenWidth = 0;  // display size from README.txt, never changed after
+    std::int32_t screenHeight = 0; // start-up
+    std::uint32_t imageWidth = 0;  // size of the image loaded last
+    std::uint32_t imageHeight = 0;
+    // Declared before subimageList so that subimageList is released first.
+    PixelBuffer pixelBuffer;
+    SubimageList subimageList;
+    std::int32_t mode = 0;
+    std::int32_t subimagesPerMode = 2; // never written
+    std::int32_t subimage = 0;
+    std::int32_t cycleFrame = 0;
+    float offsetX = 0.0f; // image displacement in display pixels; offsetX == -offsetY
+    float offsetY = 0.0f;
+    bool movementOn = true;
+    bool flickerFrozen = false;
+    std::int32_t swapIntervalOn = 0; // the swap interval requested last, 0 or 1
+};
+
+extern DemoState demoState;

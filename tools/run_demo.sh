@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Runs the viewer on sample images in BUILD_DIR/demo-run. The README.txt there
+# holds the current display's resolution. Without a display, runs the viewer
+# on a virtual X server for a few seconds and saves a screenshot.
+set -euo pipefail
+build=${1:-build}
+root=$(cd "$(dirname "$0")/.." && pwd)
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+run="$build/demo-run"
+mkdir -p "$run"
+
+screen_size() {
+    DISPLAY="$1" xdpyinfo 2>/dev/null | awk '/dimensions:/ { print $2; exit }'
+}
+
+make_images() {
+    local size=$1 width height
+    width=${size%x*}
+    height=${size#*x}
+    echo "$width x $height" > "$run/README.txt"
+    if [ -x "$build/tools/make_images/moiravel-make-images" ]; then
+        "$build/tools/make_images/moiravel-make-images" --screen "${width}x${height}" --out "$run"
+    else
+        # Sample images half the screen's size, width a multiple of 4.
+        "$build/tools/sample_images/moiravel-sample-images" \
+            $((width / 2 / 4 * 4)) $((height / 2)) "$run"
+    fi
+}
+
+if [ -n "${DISPLAY:-}" ] && size=$(screen_size "$DISPLAY") && [ -n "$size" ]; then
+    make_images "$size"
+    echo "Starting the viewer on $DISPLAY at $size (Escape quits)."
+    cd "$run" && exec "$build/demo/moiravel-demo"
+fi
+
+# No display: a virtual one, a few seconds of the viewer, a screenshot.
+size=1280x720
+display=
+for n in $(seq 70 99); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        display=":$n"
+        break
+    fi
+done
+[ -n "$display" ] || { echo "no free X display number" >&2; exit 1; }
+make_images "$size"
+Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+    sleep 0.1
+done
+echo "No DISPLAY: running the viewer on a virtual X server ($display, $size) for a few seconds."
+(cd "$run" && DISPLAY=$display LIBGL_ALWAYS_SOFTWARE=1 "$build/demo/moiravel-demo" >/dev/null 2>&1) &
+viewer=$!
+sleep 3
+# Movement off and back to the start, then one screenshot per mode.
+keys="$build/tools/send_keys/moiravel-send-keys"
+shots=()
+if [ -x "$keys" ]; then
+    DISPLAY=$display "$keys" m space
+    for mode in 0 1 2; do
+        sleep 0.5
+        shot="$build/demo-screenshot-mode$mode.png"
+        DISPLAY=$display import -window root "$shot"
+        shots+=("$shot")
+        DISPLAY=$display "$keys" plus
+    done
+else
+    shot="$build/demo-screenshot.png"
+    DISPLAY=$display import -window root "$shot"
+    shots+=("$shot")
+fi
+DISPLAY=$display "$keys" Escape 2>/dev/null || kill "$viewer" 2>/dev/null || true
+wait "$viewer" 2>/dev/null || true
+for shot in "${shots[@]}"; do
+    echo "Screenshot: $shot"
+done

@@ -1,0 +1,127 @@
+// Start-up and the ways the viewer ends: console output, exit statuses, which files it opens.
+#include "viewer_fixture.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <array>
+
+namespace moiravel::e2e {
+namespace {
+
+class StartupE2eTest : public ViewerTest {};
+
+// Names of the files in `dir` opened since the watch began.
+class OpenWatch {
+  public:
+    explicit OpenWatch(const std::filesystem::path &dir) {
+        fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ >= 0) {
+            watch_ = inotify_add_watch(fd_, dir.c_str(), IN_OPEN);
+        }
+    }
+    ~OpenWatch() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    bool ok() const { return fd_ >= 0 && watch_ >= 0; }
+    std::set<std::string> opened() {
+        std::array<char, 64 * 1024> buffer{};
+        for (;;) {
+            ssize_t got = read(fd_, buffer.data(), buffer.size());
+            if (got <= 0) {
+                break;
+            }
+            for (ssize_t i = 0; i < got;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer.data() + i);
+                if (event->len > 0) {
+                    names_.insert(event->name);
+                }
+                i += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return names_;
+    }
+
+  private:
+    int fd_ = -1;
+    int watch_ = -1;
+    std::set<std::string> names_;
+};
+
+TEST_F(StartupE2eTest, WithoutImagesPrintsTheThreeLinesAndEndsWith255) {
+    // The separator is any non-blank character, and text after the height is not read.
+    for (const char *readme : {"800 x 600\n", "800*600 pixels, said the monitor\n"}) {
+        SCOPED_TRACE(std::string("README.txt: ") + readme);
+        writeReadme(readme);
+        start();
+        auto status = viewer().waitFor(exitTimeout);
+        ASSERT_TRUE(status.has_value()) << "the viewer kept running without images";
+        EXPECT_TRUE(status->exited && status->code == 255) << status->describe();
+        EXPECT_EQ(viewer().out(), expectedStartupOutput(800, 600));
+    }
+}
+
+TEST_F(StartupE2eTest, WithoutReadmePrintsOneLineAndEndsWith255) {
+    writeImages(8, 8);
+    // Only the exact name counts: these spellings are not "README.txt".
+    for (const char *other : {"", "README.TXT", "readme.txt"}) {
+        SCOPED_TRACE(std::string("other file: ") + other);
+        if (*other != '\0') {
+            xtest::writeTextFile(workDir() / other, "800 x 600\n");
+        }
+        start();
+        auto status = viewer().waitFor(exitTimeout);
+        ASSERT_TRUE(status.has_value()) << "the viewer kept running without README.txt";
+        EXPECT_TRUE(status->exited && status->code == 255) << status->describe();
+        EXPECT_EQ(viewer().out(), "no README.txt found\n");
+        if (*other != '\0') {
+            std::filesystem::remove(workDir() / other);
+        }
+    }
+}
+
+TEST_F(StartupE2eTest, EscapeEndsWithStatusZero) {
+    writeReadme("800 x 600\n");
+    writeImages(16, 16);
+    start();
+    waitForFirstFrame();
+    escapeAndExpectCleanExit();
+    if (serverKind == xtest::XServerKind::XorgDummy) {
+        // Xorg with the dummy driver has the requested mode, so GLUT's game mode works there
+        // and the ordinary-window fallback is not taken.
+        EXPECT_EQ(viewer().err().find("failed to change screen settings"), std::string::npos)
+            << viewer().err();
+    }
+}
+
+TEST_F(StartupE2eTest, AFailedImageEndsWith255AndNoLaterFileIsOpened) {
+    writeReadme("800 x 600\n");
+    const std::string missing = "missing";
+    for (const std::string &broken :
+         {missing, std::string("P6\n8 8\n255\n"), std::string("P3\n8 8\n65535\n0 0 0\n")}) {
+        SCOPED_TRACE("2Image.ppm: " + broken);
+        writeImages(8, 8, {2});
+        if (broken != missing) {
+            xtest::writeTextFile(workDir() / "2Image.ppm", broken);
+        }
+        OpenWatch watch(workDir());
+        ASSERT_TRUE(watch.ok()) << "inotify is not available";
+        start();
+        auto status = viewer().waitFor(exitTimeout);
+        ASSERT_TRUE(status.has_value()) << "the viewer kept running with a bad 2Image.ppm";
+        EXPECT_TRUE(status->exited && status->code == 255) << status->describe();
+        EXPECT_EQ(viewer().out(), expectedStartupOutput(800, 600));
+        std::set<std::string> opened = watch.opened();
+        EXPECT_TRUE(opened.count("README.txt")) << "the watch saw no open of README.txt";
+        EXPECT_TRUE(opened.count("0Image.ppm") && opened.count("1Image.ppm"))
+            << "the images before the bad one were not read";
+        EXPECT_EQ(opened.count("3Image.ppm"), 0u)
+            << "3Image.ppm was opened after 2Image.ppm failed";
+        std::filesystem::remove(workDir() / "2Image.ppm");
+    }
+}
+
+} // namespace
+} // namespace moiravel::e2e

@@ -1,0 +1,196 @@
+#include "x_client.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <bit>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace moiravel::xtest {
+
+std::string toString(const Rgb &c) {
+    char text[24];
+    std::snprintf(text, sizeof text, "(%u, %u, %u)", unsigned{c.r}, unsigned{c.g}, unsigned{c.b});
+    return text;
+}
+
+bool Screenshot::sameRegion(const Screenshot &other, int column, int row, int w, int h) const {
+    if (other.width != width || other.height != height) {
+        return false;
+    }
+    for (int y = row; y < row + h; ++y) {
+        for (int x = column; x < column + w; ++x) {
+            if (!(at(x, y) == other.at(x, y))) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void Screenshot::save(const std::filesystem::path &file) const {
+    std::ofstream out(file, std::ios::binary);
+    out << "P6\n" << width << " " << height << "\n255\n";
+    out.write(reinterpret_cast<const char *>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+}
+
+XClient::XClient(const std::string &displayName) {
+    display_ = XOpenDisplay(displayName.c_str());
+    if (display_ == nullptr) {
+        throw std::runtime_error("cannot open display " + displayName);
+    }
+    int event, error, major, minor;
+    if (!XTestQueryExtension(display_, &event, &error, &major, &minor)) {
+        XCloseDisplay(display_);
+        throw std::runtime_error("the X server on " + displayName + " lacks XTEST");
+    }
+}
+
+XClient::~XClient() {
+    if (display_ != nullptr) {
+        XCloseDisplay(display_);
+    }
+}
+
+int XClient::width() const {
+    return DisplayWidth(display_, DefaultScreen(display_));
+}
+int XClient::height() const {
+    return DisplayHeight(display_, DefaultScreen(display_));
+}
+
+void XClient::tapKey(const std::string &keysymName) {
+    KeySym sym = XStringToKeysym(keysymName.c_str());
+    if (sym == NoSymbol) {
+        throw std::invalid_argument("unknown keysym " + keysymName);
+    }
+    KeyCode code = XKeysymToKeycode(display_, sym);
+    if (code == 0) {
+        throw std::runtime_error("no key produces " + keysymName);
+    }
+    // Level 1 of the key is the shifted one (capital letters, "+" on the "=" key).
+    bool shift = XkbKeycodeToKeysym(display_, code, 0, 0) != sym &&
+                 XkbKeycodeToKeysym(display_, code, 0, 1) == sym;
+    KeyCode shiftCode = XKeysymToKeycode(display_, XK_Shift_L);
+    if (shift) {
+        XTestFakeKeyEvent(display_, shiftCode, True, CurrentTime);
+    }
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    if (shift) {
+        XTestFakeKeyEvent(display_, shiftCode, False, CurrentTime);
+    }
+    XSync(display_, False);
+}
+
+void XClient::tapChar(char c) {
+    switch (c) {
+    case ' ':
+        return tapKey("space");
+    case '+':
+        return tapKey("plus");
+    case '-':
+        return tapKey("minus");
+    case '=':
+        return tapKey("equal");
+    case 27:
+        return tapKey("Escape");
+    default:
+        return tapKey(std::string(1, c));
+    }
+}
+
+void XClient::movePointer(int x, int y) {
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
+    XSync(display_, False);
+}
+
+Screenshot XClient::screenshot() const {
+    Screenshot shot;
+    shot.width = width();
+    shot.height = height();
+    XImage *image =
+        XGetImage(display_, DefaultRootWindow(display_), 0, 0, static_cast<unsigned>(shot.width),
+                  static_cast<unsigned>(shot.height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        throw std::runtime_error("XGetImage of the root window failed");
+    }
+    auto channel = [](unsigned long pixel, unsigned long mask) {
+        int shift = std::countr_zero(mask);
+        unsigned long value = (pixel & mask) >> shift;
+        int bits = std::popcount(mask);
+        return static_cast<std::uint8_t>(bits >= 8 ? value >> (bits - 8)
+                                                   : value * 255 / ((1ul << bits) - 1));
+    };
+    shot.rgb.resize(static_cast<std::size_t>(shot.width) * shot.height * 3);
+    std::size_t i = 0;
+    const bool fast = image->bits_per_pixel == 32 && image->red_mask == 0xff0000 &&
+                      image->green_mask == 0xff00 && image->blue_mask == 0xff &&
+                      image->byte_order == LSBFirst;
+    for (int row = 0; row < shot.height; ++row) {
+        const auto *line =
+            reinterpret_cast<const std::uint8_t *>(image->data) + row * image->bytes_per_line;
+        for (int column = 0; column < shot.width; ++column) {
+            if (fast) {
+                shot.rgb[i++] = line[4 * column + 2];
+                shot.rgb[i++] = line[4 * column + 1];
+                shot.rgb[i++] = line[4 * column];
+            } else {
+                unsigned long pixel = XGetPixel(image, column, row);
+                shot.rgb[i++] = channel(pixel, image->red_mask);
+                shot.rgb[i++] = channel(pixel, image->green_mask);
+                shot.rgb[i++] = channel(pixel, image->blue_mask);
+            }
+        }
+    }
+    XDestroyImage(image);
+    return shot;
+}
+
+std::pair<Screenshot, bool> XClient::waitUntil(const std::function<bool(const Screenshot &)> &done,
+                                               std::chrono::milliseconds timeout,
+                                               std::chrono::milliseconds interval) const {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        Screenshot shot = screenshot();
+        if (done(shot)) {
+            return {std::move(shot), true};
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return {std::move(shot), false};
+        }
+        std::this_thread::sleep_for(interval);
+    }
+}
+
+std::pair<Screenshot, bool>
+XClient::waitUntilSteady(const std::function<bool(const Screenshot &)> &done,
+                         std::chrono::milliseconds timeout, int samples,
+                         std::chrono::milliseconds spacing) const {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    Screenshot previous;
+    int run = 0;
+    for (;;) {
+        Screenshot shot = screenshot();
+        if (done(shot) && (run == 0 || shot == previous)) {
+            ++run;
+        } else {
+            run = done(shot) ? 1 : 0;
+        }
+        if (run >= samples) {
+            return {std::move(shot), true};
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return {std::move(shot), false};
+        }
+        previous = std::move(shot);
+        std::this_thread::sleep_for(spacing);
+    }
+}
+
+} // namespace moiravel::xtest

@@ -1,0 +1,207 @@
+#include "x_server.h"
+
+#include <X11/Xlib.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <chrono>
+#include <filesystem>
+#include <poll.h>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <unistd.h>
+
+namespace moiravel::xtest {
+
+namespace {
+
+constexpr const char *xvfbPath = "/usr/bin/Xvfb";
+constexpr const char *xorgPath = "/usr/bin/Xorg";
+constexpr const char *dummyDriverPath = "/usr/lib/xorg/modules/drivers/dummy_drv.so";
+constexpr auto startTimeout = std::chrono::seconds(30);
+
+bool executable(const char *path) {
+    return access(path, X_OK) == 0;
+}
+
+// Reads the display number that the server writes to -displayfd once it is ready.
+std::string readDisplayNumber(int fd, ChildProcess &server) {
+    std::string text;
+    auto deadline = std::chrono::steady_clock::now() + startTimeout;
+    while (text.find('\n') == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= deadline || !server.running()) {
+            return {};
+        }
+        pollfd pfd{fd, POLLIN, 0};
+        int ready = poll(&pfd, 1, 100);
+        if (ready > 0) {
+            char buffer[32];
+            ssize_t got = read(fd, buffer, sizeof buffer);
+            if (got > 0) {
+                text.append(buffer, static_cast<size_t>(got));
+            } else if (got == 0) {
+                break;
+            }
+        } else if (ready < 0 && errno != EINTR) {
+            return {};
+        }
+    }
+    auto end = text.find_first_not_of("0123456789");
+    return text.substr(0, end);
+}
+
+} // namespace
+
+const char *toString(XServerKind kind) {
+    return kind == XServerKind::Xvfb ? "Xvfb" : "Xorg+dummy";
+}
+
+std::string XServer::unavailableReason(XServerKind kind) {
+    if (kind == XServerKind::Xvfb) {
+        return executable(xvfbPath) ? "" : std::string(xvfbPath) + " is not installed (xvfb)";
+    }
+    if (!executable(xorgPath)) {
+        return std::string(xorgPath) + " is not installed (xserver-xorg-core)";
+    }
+    if (!std::filesystem::exists(dummyDriverPath)) {
+        return std::string(dummyDriverPath) + " is missing (xserver-xorg-video-dummy)";
+    }
+    if (geteuid() != 0) {
+        return "Xorg with the dummy driver needs root here";
+    }
+    return "";
+}
+
+void XServer::writeXorgConfig() {
+    // One mode of exactly the requested size; timings only need to be plausible for the
+    // dummy driver, which drives no monitor.
+    const int w = width_;
+    const int h = height_;
+    // Ordinary (not reduced) blanking: Xorg refuses reduced-blanking timings unless the
+    // monitor section claims support for them.
+    const int htotal = w + 256;
+    const int vtotal = h + 28;
+    const double clockMHz = htotal * static_cast<double>(vtotal) * 60.0 / 1e6;
+    const std::string mode = std::to_string(w) + "x" + std::to_string(h);
+    std::ostringstream conf;
+    conf << "Section \"ServerFlags\"\n"
+            "  Option \"AutoAddDevices\" \"false\"\n"
+            "  Option \"AutoAddGPU\" \"false\"\n"
+            "  Option \"AllowMouseOpenFail\" \"true\"\n"
+            "  Option \"DontVTSwitch\" \"true\"\n"
+            "EndSection\n"
+            "Section \"Device\"\n"
+            "  Identifier \"moiravel-dummy\"\n"
+            "  Driver \"dummy\"\n"
+            "  VideoRam 256000\n"
+            "EndSection\n"
+            "Section \"Monitor\"\n"
+            "  Identifier \"moiravel-monitor\"\n"
+            "  HorizSync 1.0-1000.0\n"
+            "  VertRefresh 1.0-1000.0\n"
+         << "  Modeline \"" << mode << "\" " << clockMHz << " " << w << " " << w + 56 << " "
+         << w + 176 << " " << htotal << " " << h << " " << h + 1 << " " << h + 5 << " " << vtotal
+         << "\n"
+         << "  Option \"PreferredMode\" \"" << mode << "\"\n"
+         << "EndSection\n"
+            "Section \"Screen\"\n"
+            "  Identifier \"moiravel-screen\"\n"
+            "  Device \"moiravel-dummy\"\n"
+            "  Monitor \"moiravel-monitor\"\n"
+            "  DefaultDepth 24\n"
+            "  SubSection \"Display\"\n"
+            "    Depth 24\n"
+         << "    Modes \"" << mode << "\"\n"
+         << "    Virtual " << w << " " << h << "\n"
+         << "  EndSubSection\n"
+            "EndSection\n"
+            "Section \"ServerLayout\"\n"
+            "  Identifier \"moiravel-layout\"\n"
+            "  Screen \"moiravel-screen\"\n"
+            "EndSection\n";
+    writeTextFile(dir_ / "xorg.conf", conf.str());
+    std::filesystem::create_directory(dir_ / "xorg.conf.d");
+}
+
+XServer::XServer(XServerKind kind, int width, int height)
+    : kind_(kind), width_(width), height_(height), dir_("moiravel-x") {
+    std::string why = unavailableReason(kind);
+    if (!why.empty()) {
+        throw std::runtime_error(why);
+    }
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe2 failed");
+    }
+    SpawnOptions options;
+    if (kind == XServerKind::Xvfb) {
+        options.argv = {
+            xvfbPath,    "-displayfd", std::to_string(fds[1]),
+            "-screen",   "0",          std::to_string(width) + "x" + std::to_string(height) + "x24",
+            "-nolisten", "tcp",        "-noreset",
+            "-br"};
+    } else {
+        writeXorgConfig();
+        options.argv = {xorgPath,
+                        "-displayfd",
+                        std::to_string(fds[1]),
+                        "-config",
+                        (dir_ / "xorg.conf").string(),
+                        "-configdir",
+                        (dir_ / "xorg.conf.d").string(),
+                        "-logfile",
+                        (dir_ / "Xorg.log").string(),
+                        "-nolisten",
+                        "tcp",
+                        "-noreset",
+                        "-novtswitch",
+                        "-br"};
+    }
+    options.inheritFd = fds[1];
+    options.stdoutFile = dir_ / "server.out";
+    options.stderrFile = dir_ / "server.err";
+    process_ = std::make_unique<ChildProcess>(options);
+    close(fds[1]);
+    std::string number = readDisplayNumber(fds[0], *process_);
+    close(fds[0]);
+    if (number.empty()) {
+        std::string text = log();
+        process_->stop();
+        throw std::runtime_error(std::string(toString(kind)) + " did not start:\n" + text);
+    }
+    displayName_ = ":" + number;
+
+    // Ready to accept connections: a client connects.
+    auto deadline = std::chrono::steady_clock::now() + startTimeout;
+    for (;;) {
+        if (Display *probe = XOpenDisplay(displayName_.c_str())) {
+            XCloseDisplay(probe);
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline || !process_->running()) {
+            std::string text = log();
+            process_->stop();
+            throw std::runtime_error(std::string(toString(kind)) + " on " + displayName_ +
+                                     " accepts no connection:\n" + text);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+XServer::~XServer() {
+    if (process_) {
+        process_->stop();
+    }
+}
+
+std::string XServer::log() const {
+    std::string text = readTextFile(dir_ / "server.err");
+    if (kind_ == XServerKind::XorgDummy) {
+        text += readTextFile(dir_ / "Xorg.log");
+    }
+    constexpr size_t keep = 4000;
+    return text.size() > keep ? text.substr(text.size() - keep) : text;
+}
+
+} // namespace moiravel::xtest

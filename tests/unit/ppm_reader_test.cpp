@@ -272,3 +272,61 @@ TEST(PpmParse, InMemoryContentsNeedNoTerminator) {
 }
 
 } // namespace
+
+namespace {
+
+// Sample text of every shape the reader accepts, with separators of every
+// kind and length, so that samples fall at every offset of the reader's
+// block-wise fast path and across its block boundaries.
+TEST(PpmParse, RandomSampleLayoutsMatchTheirValues) {
+    std::uint32_t seed = 2024;
+    auto next = [&](std::uint32_t bound) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % bound;
+    };
+    const char separators[] = {' ', '\t', '\n', '\r', '\v', '\f'};
+    for (int round = 0; round < 200; ++round) {
+        const std::uint32_t count = 1 + next(300);
+        std::string text = "P3\n" + std::to_string(count) + " 1\n255\n";
+        PixelBuffer expected;
+        for (std::uint32_t i = 0; i < count * 3; ++i) {
+            const std::uint32_t blanks = next(4) == 0 ? 1 + next(40) : 1 + next(2);
+            for (std::uint32_t b = 0; b < blanks; ++b) {
+                text += separators[next(next(3) == 0 ? 6 : 1)];
+            }
+            std::int64_t value;
+            std::string token;
+            switch (next(8)) {
+            case 0: // leading zeros
+                value = next(256);
+                token = std::string(next(12), '0') + std::to_string(value);
+                break;
+            case 1: // signed
+                value = static_cast<std::int64_t>(next(100000)) - 50000;
+                token = (value >= 0 && next(2) ? "+" : "") + std::to_string(value);
+                break;
+            case 2: // long numbers up to the int32 limits
+                value = next(2) ? 2147483647 - next(1000) : -2147483648LL + next(1000);
+                token = std::to_string(value);
+                break;
+            default:
+                value = next(256);
+                token = std::to_string(value);
+                break;
+            }
+            text += token;
+            expected.push_back(static_cast<std::uint8_t>(value));
+        }
+        if (next(2)) {
+            text += next(2) ? "\n" : " 17 garbage";
+        }
+        SCOPED_TRACE(round);
+        PixelBuffer pixels;
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        ASSERT_TRUE(parsePpmImage(text.data(), text.size(), pixels, width, height));
+        ASSERT_EQ(pixels, expected);
+    }
+}
+
+} // namespace

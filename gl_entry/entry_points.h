@@ -17,6 +17,23 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/wglext.h>
+namespace gl_entry {
+// The WGL types under the names that wgl_types.h gives them elsewhere: gl_entry::HDC, ...
+using ::BOOL;
+using ::DWORD;
+using ::FLOAT;
+using ::HANDLE;
+using ::HDC;
+using ::HGLRC;
+using ::HPBUFFERARB;
+using ::HPBUFFEREXT;
+using ::INT;
+using ::INT32;
+using ::INT64;
+using ::LPVOID;
+using ::UINT;
+using ::USHORT;
+} // namespace gl_entry
 #else
 #include <GL/gl.h>
 #include <GL/glext.h>

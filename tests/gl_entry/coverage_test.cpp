@@ -11,13 +11,12 @@
 #include <string>
 #include <type_traits>
 
-#if !defined(_WIN32)
-// Every GL slot has exactly the PFN...PROC type that the system's GL headers define for it.
+// Every GL slot has exactly the PFN...PROC type that the system's GL headers define for it,
+// calling convention included (mingw-w64's headers for Windows define the same set).
 #define GL_ENTRY_PFN_TYPE(name, pfn)                                                               \
     static_assert(std::is_same_v<gl_entry::types::name, pfn>, #name " differs from " #pfn);
 #include "gl_entry/glext_pfn_types.inc"
 #undef GL_ENTRY_PFN_TYPE
-#endif
 
 namespace {
 

@@ -94,7 +94,7 @@ Picture lanczosReduce(const Picture &picture, int factor, double shiftX, double 
 
 void quantise(Picture &picture) {
     for (float &sample : picture.samples) {
-        sample = std::clamp(std::nearbyint(sample), 0.0f, 255.0f);
+        sample = std::clamp(std::round(sample), 0.0f, 255.0f);
     }
 }
 

@@ -16,7 +16,7 @@ namespace moiravel::images {
 namespace {
 
 std::uint8_t toByte(float value) {
-    const float rounded = std::nearbyint(value);
+    const float rounded = std::round(value);
     return static_cast<std::uint8_t>(std::clamp(rounded, 0.0f, 255.0f));
 }
 

@@ -1,0 +1,184 @@
+// What the eye sees: the displacement the viewer's movement produces, and the model of the
+// perceived picture built on it.
+#include "eye_model.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#if MOIRAVEL_HAVE_VIEWER_FRAME
+#include "frame.h"
+#include "state.h"
+#endif
+
+namespace moiravel::images {
+namespace {
+
+#if MOIRAVEL_HAVE_VIEWER_FRAME
+// Runs the viewer's own per-frame counter update from its start state and records what each
+// frame shows and where.
+std::vector<ShownFrame> viewerFrames(int count, bool frozen) {
+    DemoState state;
+    state.flickerFrozen = frozen;
+    std::vector<ShownFrame> frames;
+    for (int f = 0; f < count; ++f) {
+        advanceFrame(state);
+        frames.push_back({state.subimage, state.offsetX, state.offsetY});
+    }
+    return frames;
+}
+
+TEST(TrackedDisplacement, OfTheViewersMovementIsWhatTheModelUses) {
+    for (int count : {8, 9, 40}) {
+        const std::vector<ShownFrame> frames = viewerFrames(count, false);
+        const Shift shift = trackedDisplacement(frames);
+        EXPECT_DOUBLE_EQ(shift.x, subimage1Displacement.x) << count << " frames";
+        EXPECT_DOUBLE_EQ(shift.y, subimage1Displacement.y) << count << " frames";
+    }
+    // The model places subimage 0 that displacement (in picture pixels) up and to the left.
+    const EyeModel model(8, 4, 2);
+    EXPECT_DOUBLE_EQ(model.subimage0OffsetX(), -subimage1Displacement.x * 2);
+    EXPECT_DOUBLE_EQ(model.subimage0OffsetY(), -subimage1Displacement.y * 2);
+}
+
+TEST(TrackedDisplacement, NeedsBothSubimages) {
+    EXPECT_THROW(trackedDisplacement(viewerFrames(10, true)), std::invalid_argument);
+}
+#endif
+
+TEST(TrackedDisplacement, FollowsTheImageAtItsMeanVelocity) {
+    // Three subimages, 1, 2, 0, ..., and a step of two pixels to the right before each 0: the
+    // eye moves 2/3 pixel a frame, and subimage 1, shown one frame after 0 at the same place,
+    // lands 2/3 pixel left of it.
+    std::vector<ShownFrame> frames;
+    double x = 0.0;
+    for (int f = 0; f < 12; ++f) {
+        const int s = (f + 1) % 3;
+        if (s == 0) {
+            x += 2.0;
+        }
+        frames.push_back({s, x, 0.0});
+    }
+    const Shift shift = trackedDisplacement(frames);
+    EXPECT_NEAR(shift.x, -2.0 / 3.0, 1e-12);
+    EXPECT_NEAR(shift.y, 0.0, 1e-12);
+}
+
+TEST(CoverAxis, SplitsPicturePixelsBetweenTheDisplayPixelsTheyOverlap) {
+    // Factor 2, placed one picture pixel to the left: display pixel j covers [2j - 1, 2j + 1).
+    const AxisCover shifted = coverAxis(6, 3, 2, -1.0);
+    EXPECT_EQ(shifted.first, (std::vector<int>{0, 1, 1, 2, 2, 2}));
+    for (float w : shifted.weight0) {
+        EXPECT_EQ(w, 1.0f);
+    }
+    // Factor 3, half a display pixel to the left: pixel 1 straddles display pixels 0 and 1.
+    const AxisCover odd = coverAxis(9, 3, 3, -1.5);
+    EXPECT_EQ(odd.first[1], 0);
+    EXPECT_EQ(odd.second[1], 1);
+    EXPECT_FLOAT_EQ(odd.weight0[1], 0.5f);
+    EXPECT_FLOAT_EQ(odd.weight1[1], 0.5f);
+    for (std::size_t i = 0; i < odd.first.size(); ++i) {
+        EXPECT_FLOAT_EQ(odd.weight0[i] + odd.weight1[i], 1.0f);
+    }
+}
+
+Picture randomPicture(int width, int height, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> sample(0.0f, 255.0f);
+    Picture picture(width, height);
+    for (float &s : picture.samples) {
+        s = sample(random);
+    }
+    return picture;
+}
+
+double dot(const Picture &a, const Picture &b) {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < a.samples.size(); ++i) {
+        sum += static_cast<double>(a.samples[i]) * b.samples[i];
+    }
+    return sum;
+}
+
+TEST(EyeModel, SeesEachSubimageAsHalfOfBlocksOfFactorPixelsHalfADisplayPixelApart) {
+    const EyeModel model(4, 4, 2);
+    Picture sub0(4, 4), sub1(4, 4);
+    sub1.pixel(2, 1)[0] = 200.0f; // subimage 1: picture pixels 4..5 x 2..3
+    sub0.pixel(1, 2)[1] = 100.0f; // subimage 0: one picture pixel up and left, 1..2 x 3..4
+    const Picture seen = model.perceive(sub0, sub1);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const bool inRed = x >= 4 && x < 6 && y >= 2 && y < 4;
+            const bool inGreen = x >= 1 && x < 3 && y >= 3 && y < 5;
+            EXPECT_FLOAT_EQ(seen.pixel(x, y)[0], inRed ? 100.0f : 0.0f) << x << "," << y;
+            EXPECT_FLOAT_EQ(seen.pixel(x, y)[1], inGreen ? 50.0f : 0.0f) << x << "," << y;
+        }
+    }
+}
+
+TEST(EyeModel, RmsErrorIsZeroForWhatItSeesAndMeasuresAConstantOffset) {
+    const EyeModel model(8, 4, 2);
+    const Picture sub0 = randomPicture(8, 4, 3);
+    const Picture sub1 = randomPicture(8, 4, 4);
+    Picture seen = model.perceive(sub0, sub1);
+    EXPECT_NEAR(model.rmsError(sub0, sub1, seen), 0.0, 1e-4);
+    for (float &s : seen.samples) {
+        s += 3.0f;
+    }
+    EXPECT_NEAR(model.rmsError(sub0, sub1, seen), 3.0, 1e-4);
+}
+
+// The fit relies on transpose() and normal() being exactly the adjoint and the normal
+// operator of perceive(), for every factor and at the clamped edges.
+class EyeModelOperators : public ::testing::TestWithParam<int> {};
+
+TEST_P(EyeModelOperators, TransposeIsTheAdjointOfPerceive) {
+    const int factor = GetParam();
+    const EyeModel model(8, 5, factor);
+    const Picture x0 = randomPicture(8, 5, 10);
+    const Picture x1 = randomPicture(8, 5, 11);
+    const Picture picture = randomPicture(8 * factor, 5 * factor, 12);
+    Picture t0, t1;
+    model.transpose(picture, t0, t1);
+    const double lhs = dot(model.perceive(x0, x1), picture);
+    const double rhs = dot(x0, t0) + dot(x1, t1);
+    EXPECT_NEAR(lhs, rhs, 1e-5 * std::abs(lhs));
+}
+
+TEST_P(EyeModelOperators, NormalEqualsTransposeOfPerceiveAndItsDiagonalAndRowSumsMatch) {
+    const int factor = GetParam();
+    const EyeModel model(7, 5, factor);
+    const Picture x0 = randomPicture(7, 5, 20);
+    const Picture x1 = randomPicture(7, 5, 21);
+    Picture viaPicture0, viaPicture1, direct0, direct1;
+    model.transpose(model.perceive(x0, x1), viaPicture0, viaPicture1);
+    model.normal(x0, x1, direct0, direct1);
+    for (std::size_t i = 0; i < x0.samples.size(); ++i) {
+        EXPECT_NEAR(direct0.samples[i], viaPicture0.samples[i], 1e-3) << i;
+        EXPECT_NEAR(direct1.samples[i], viaPicture1.samples[i], 1e-3) << i;
+    }
+    // A unit sample at one display pixel picks out a column of the operator.
+    for (int p = 0; p < 2; ++p) {
+        for (auto [x, y] : {std::pair{0, 0}, std::pair{3, 2}, std::pair{6, 4}}) {
+            Picture unit[2] = {Picture(7, 5), Picture(7, 5)};
+            unit[p].pixel(x, y)[0] = 1.0f;
+            Picture column[2];
+            model.normal(unit[0], unit[1], column[0], column[1]);
+            EXPECT_NEAR(column[p].pixel(x, y)[0], model.normalDiagonal(p, x, y), 1e-6);
+            double sum = 0.0;
+            for (const Picture &c : column) {
+                for (std::size_t i = 0; i < c.samples.size(); i += 3) {
+                    sum += c.samples[i];
+                }
+            }
+            // The operator is symmetric, so a column sums like the row.
+            EXPECT_NEAR(sum, model.normalRowSum(p, x, y), 1e-5);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Factors, EyeModelOperators, ::testing::Values(1, 2, 3, 4));
+
+} // namespace
+} // namespace moiravel::images

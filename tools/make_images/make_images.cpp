@@ -1,6 +1,7 @@
 #include "make_images.h"
 
 #include "lanczos.h"
+#include "parallel.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -133,10 +134,11 @@ std::string readmeText(int screenWidth, int screenHeight, int factor, const std:
 
 void writeImageSet(const std::string &directory, const ImageSet &set) {
     std::filesystem::create_directories(directory);
-    for (int i = 0; i < imageCount; ++i) {
-        const std::filesystem::path path = std::filesystem::path(directory) / imageFileName(i);
-        writePlainPpm(path.string(), toImage8(set.images[i]));
-    }
+    parallelFor(imageCount, [&](std::size_t i) {
+        const int index = static_cast<int>(i);
+        const std::filesystem::path path = std::filesystem::path(directory) / imageFileName(index);
+        writePlainPpm(path.string(), toImage8(set.images[index]));
+    });
 }
 
 } // namespace moiravel::images

@@ -241,13 +241,19 @@ TestPattern makeTestPattern(int width, int height, int factor) {
         const float *ink;
         const float *paper;
     };
-    const TextStyle styles[] = {{1, black, white}, {1, white, black}, {1, yellow, blue},
-                                {2, black, white}, {2, red, cyan},    {k, black, white}};
-    int y = top;
-    const int highlightTop = y;
+    // The finest text in the middle of the stack, level with the zone plate's centre.
+    const TextStyle styles[] = {{2, black, white}, {1, black, white}, {1, white, black},
+                                {1, yellow, blue}, {2, red, cyan},    {k, black, white}};
+    struct Block {
+        TextStyle style;
+        std::vector<std::string> lines;
+        int height;
+    };
+    std::vector<Block> blocks;
+    int stackHeight = 0;
     for (const TextStyle &style : styles) {
         // Wrap the sentences to the region's width.
-        std::vector<std::string> lines;
+        Block block{style, {}, 0};
         const int perLine = std::max(1, (textRegionWidth - 2 * style.scale) / (6 * style.scale));
         for (const std::string &sentence : sentences) {
             std::string line;
@@ -259,35 +265,43 @@ TestPattern makeTestPattern(int width, int height, int factor) {
                 }
                 const std::string word = sentence.substr(start, end - start);
                 if (!line.empty() && static_cast<int>(line.size() + 1 + word.size()) > perLine) {
-                    lines.push_back(line);
+                    block.lines.push_back(line);
                     line.clear();
                 }
                 line += (line.empty() ? "" : " ") + word;
                 start = end + 1;
             }
-            lines.push_back(line);
+            block.lines.push_back(line);
         }
-        const int lineHeight = 9 * style.scale;
-        const int blockHeight = static_cast<int>(lines.size()) * lineHeight + 2 * style.scale;
-        if (y + blockHeight > height - margin) {
+        block.height = static_cast<int>(block.lines.size()) * 9 * style.scale + 2 * style.scale;
+        stackHeight += block.height + margin;
+        blocks.push_back(std::move(block));
+    }
+    int y = std::max(top, static_cast<int>(cy) - stackHeight / 2);
+    for (const Block &block : blocks) {
+        if (y + block.height > height - margin) {
             break;
         }
-        fillRect(picture, right, y, right + textRegionWidth, y + blockHeight, style.paper);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
+        const TextStyle &style = block.style;
+        fillRect(picture, right, y, right + textRegionWidth, y + block.height, style.paper);
+        for (std::size_t i = 0; i < block.lines.size(); ++i) {
             drawText(picture, right + 2 * style.scale,
-                     y + 2 * style.scale + static_cast<int>(i) * lineHeight, lines[i], style.scale,
-                     style.ink);
+                     y + 2 * style.scale + static_cast<int>(i) * 9 * style.scale, block.lines[i],
+                     style.scale, style.ink);
         }
-        y += blockHeight + margin;
+        y += block.height + margin;
     }
 
-    // The preview region: the finest text next to the zone plate's rim.
+    // The preview region: the zone plate's rim, at the picture's Nyquist frequency, beside the
+    // finest text.
     const int previewWidth = std::min(width, 200 * k);
     const int previewHeight = std::min(height, 150 * k);
     pattern.highlight.width = previewWidth;
     pattern.highlight.height = previewHeight;
-    pattern.highlight.x = std::clamp(right - previewWidth / 3, 0, width - previewWidth);
-    pattern.highlight.y = std::clamp(highlightTop - margin, 0, height - previewHeight);
+    pattern.highlight.x =
+        std::clamp(static_cast<int>(cx + radius) - previewWidth * 2 / 5, 0, width - previewWidth);
+    pattern.highlight.y =
+        std::clamp(static_cast<int>(cy) - previewHeight / 2, 0, height - previewHeight);
     return pattern;
 }
 

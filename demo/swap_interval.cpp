@@ -37,7 +37,9 @@ void toggleSwapInterval() {
         return;
     }
     using SwapIntervalProc = BOOL(WINAPI *)(int);
-    auto swapInterval = reinterpret_cast<SwapIntervalProc>(wglGetProcAddress("wglSwapIntervalEXT"));
+    // Through the generic function pointer type, as for any looked-up entry.
+    auto swapInterval = reinterpret_cast<SwapIntervalProc>(
+        reinterpret_cast<void (*)()>(wglGetProcAddress("wglSwapIntervalEXT")));
     if (swapInterval == nullptr) {
         return;
     }

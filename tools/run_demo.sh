@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the viewer on sample images in BUILD_DIR/demo-run. The README.txt there
-# holds the current display's resolution. Without a display, runs the viewer
-# on a virtual X server for a few seconds and saves a screenshot.
+# Runs the viewer on images of the built-in test picture in BUILD_DIR/demo-run,
+# whose README.txt holds the current display's resolution. Without a display,
+# runs the viewer on a virtual X server for a few seconds and saves
+# screenshots.
 set -euo pipefail
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,17 +15,7 @@ screen_size() {
 }
 
 make_images() {
-    local size=$1 width height
-    width=${size%x*}
-    height=${size#*x}
-    echo "$width x $height" > "$run/README.txt"
-    if [ -x "$build/tools/make_images/moiravel-make-images" ]; then
-        "$build/tools/make_images/moiravel-make-images" --screen "${width}x${height}" --out "$run"
-    else
-        # Sample images half the screen's size, width a multiple of 4.
-        "$build/tools/sample_images/moiravel-sample-images" \
-            $((width / 2 / 4 * 4)) $((height / 2)) "$run"
-    fi
+    "$build/tools/make_images/moiravel-make-images" --screen "$1" --out "$run"
 }
 
 if [ -n "${DISPLAY:-}" ] && size=$(screen_size "$DISPLAY") && [ -n "$size" ]; then

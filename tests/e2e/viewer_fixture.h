@@ -29,7 +29,7 @@ constexpr int screenHeight = 600;
 
 // Generous bounds: a poll ends as soon as its condition holds.
 constexpr auto startTimeout = 60s;
-constexpr auto settleTimeout = 20s;
+constexpr auto settleTimeout = 10s;
 constexpr auto exitTimeout = 30s;
 
 std::string expectedStartupOutput(int width, int height);

@@ -2,6 +2,9 @@
 // whose marks follow the switches.
 #include "viewer_fixture.h"
 
+#include <utility>
+#include <vector>
+
 namespace moiravel::e2e {
 namespace {
 
@@ -44,6 +47,20 @@ Ink inkOf(const Screenshot &shot, int line) {
         }
     }
     return ink;
+}
+
+// Whether character cell `cell` (0-based) of a line holds ink: tells a letter from a blank.
+bool cellHasInk(const Screenshot &shot, int line, int cell) {
+    const Band b = band(line);
+    for (int row = b.top; row <= b.bottom; ++row) {
+        for (int column = textLeft + cell * glyphWidth;
+             column < textLeft + (cell + 1) * glyphWidth && column < shot.width; ++column) {
+            if (shot.at(column, row) == yellow) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 bool sameLine(const Screenshot &a, const Screenshot &b, int line) {
@@ -98,6 +115,33 @@ int changedCell(const Screenshot &a, const Screenshot &b, int line) {
 
 class OverlayE2eTest : public ViewerTest {
   protected:
+    // The screen as the reference program draws `lines` (raster y as text, and the text).
+    Screenshot referenceText(const std::vector<std::pair<std::string, std::string>> &lines) {
+        xtest::SpawnOptions options;
+        options.argv = {MOIRAVEL_TEXT_REFERENCE_BINARY, std::to_string(screenWidth),
+                        std::to_string(screenHeight)};
+        for (const auto &[y, text] : lines) {
+            options.argv.push_back(y);
+            options.argv.push_back(text);
+        }
+        options.setEnv = {{"DISPLAY", server().displayName()}, {"LIBGL_ALWAYS_SOFTWARE", "1"}};
+        xtest::ChildProcess reference(options);
+        auto [shot, ok] = client().waitUntilSteady(
+            [](const Screenshot &s) {
+                for (int row = 0; row < s.height / 2; ++row) {
+                    for (int column = textLeft; column < s.width; ++column) {
+                        if (s.at(column, row) == yellow) {
+                            return true;
+                        }
+                    }
+                }
+                return false;
+            },
+            startTimeout);
+        EXPECT_TRUE(ok) << "the text reference program showed nothing";
+        return shot;
+    }
+
     void SetUp() override {
         ViewerTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) {
@@ -158,13 +202,20 @@ TEST_F(OverlayE2eTest, SixYellowLinesFromFortyFivePercentOfTheWidth) {
 }
 
 TEST_F(OverlayE2eTest, LineFiveMarksMovementAndFlickerSwitchedOff) {
+    // "      M (Movement), F (Flicker Subimages)": cells 6 and 20 hold the key letters, the
+    // cells after them a blank while the switch is on and an X while it is off.
     const Screenshot start = client().screenshot();
+    EXPECT_TRUE(cellHasInk(start, 5, 6) && cellHasInk(start, 5, 20));
+    EXPECT_FALSE(cellHasInk(start, 5, 7)) << "movement is on at the start: \"M \"";
+    EXPECT_FALSE(cellHasInk(start, 5, 21)) << "flicker runs at the start: \"F \"";
     press("m");
     const Screenshot movementOff = waitForLineChange(start, 5);
     EXPECT_EQ(changedCell(start, movementOff, 5), 7) << "\"M \" should become \"MX\"";
+    EXPECT_TRUE(cellHasInk(movementOff, 5, 7));
     press("f");
     const Screenshot bothOff = waitForLineChange(movementOff, 5);
     EXPECT_EQ(changedCell(movementOff, bothOff, 5), 21) << "\"F \" should become \"FX\"";
+    EXPECT_TRUE(cellHasInk(bothOff, 5, 21));
     EXPECT_EQ(inkOf(bothOff, 5).cells(), 41);
     press("m");
     const Screenshot flickerOff = waitForLineChange(bothOff, 5);
@@ -180,6 +231,10 @@ TEST_F(OverlayE2eTest, LineSixListsTheStepKeyOnlyWhileFrozen) {
     const Screenshot frozen = client().screenshot();
     EXPECT_TRUE(onlyYellowTextOnBlack(frozen));
     EXPECT_EQ(inkOf(frozen, 6).cells(), 37) << "\"current subimage:N  S (Step Subimage)\"";
+    // The digit follows the colon directly; two blanks, then S.
+    EXPECT_TRUE(cellHasInk(frozen, 6, 16) && cellHasInk(frozen, 6, 17));
+    EXPECT_FALSE(cellHasInk(frozen, 6, 18) || cellHasInk(frozen, 6, 19));
+    EXPECT_TRUE(cellHasInk(frozen, 6, 20));
 
     // Stepping changes only the digit after the colon.
     press("s");
@@ -198,6 +253,36 @@ TEST_F(OverlayE2eTest, LineSixListsTheStepKeyOnlyWhileFrozen) {
         [](const Screenshot &s) { return inkOf(s, 6).cells() == 37; }, settleTimeout);
     EXPECT_TRUE(ok) << "line 6 does not list the step key after freezing again";
     escapeAndExpectCleanExit();
+}
+
+// Pixel for pixel the text that the same font draws from the same raster positions: every
+// literal byte for byte, the numbers in decimal.
+TEST_F(OverlayE2eTest, LinesAreExactlyTheTextsInTheNineByFifteenFont) {
+    const int s = settleFrozenAtOrigin(); // movement off and frozen: "MX", "FX" and "S"
+    ASSERT_TRUE(s == 0 || s == 1);
+    const Screenshot mode0 = client().screenshot();
+    press("+");
+    const Screenshot mode1 = waitForLineChange(mode0, 3);
+    press("+");
+    const Screenshot mode2 = waitForLineChange(mode1, 3);
+    escapeAndExpectCleanExit();
+
+    const Screenshot want = referenceText({
+        {"0.95", "Moiravel Demo (800x600)"},
+        {"0.85", "Mode (+/-): "},
+        {"0.78", " Our algorithm"},
+        {"0.68", "Keys: SPACE (Restart), "},
+        {"0.61", "      MX(Movement), FX(Flicker Subimages)"},
+        {"0.51", "current subimage:" + std::to_string(s) + "  S (Step Subimage)"},
+    });
+    for (int line = 1; line <= 6; ++line) {
+        EXPECT_TRUE(sameLine(mode0, want, line)) << "line " << line << " differs";
+    }
+    const Screenshot want1 = referenceText(
+        {{"0.78", " Lanczos - postfiltering (filter subpixels inside display pixel)"}});
+    EXPECT_TRUE(sameLine(mode1, want1, 3)) << "mode 1's name differs";
+    const Screenshot want2 = referenceText({{"0.78", " Lanczos - prefiltering"}});
+    EXPECT_TRUE(sameLine(mode2, want2, 3)) << "mode 2's name differs";
 }
 
 TEST_F(OverlayE2eTest, LineThreeNamesTheMode) {

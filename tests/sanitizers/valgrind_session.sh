@@ -54,7 +54,7 @@ viewer_pid=$!
 
 # Wait for the window (memcheck makes start-up slow), let it draw, send keys.
 for _ in $(seq 240); do
-    xwininfo -root -children 2>/dev/null | grep -q '"Moiravel Demo"' && break
+    xwininfo -root -children 2>/dev/null | grep '"Moiravel Demo"' >/dev/null && break
     kill -0 "$viewer_pid" 2>/dev/null || break
     sleep 0.5
 done

@@ -14,12 +14,12 @@ corpus=tests/fuzz/corpus
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 --target ppm_reader_fuzzer screen_size_fuzzer
 
+status=0
 # Regressions first: every seed and every past crash input must pass.
-ctest --test-dir "$build" -L fuzz --output-on-failure
+ctest --test-dir "$build" -L fuzz --output-on-failure || status=1
 
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
-status=0
 run() {
     local name=$1 seeds=$2
     shift 2

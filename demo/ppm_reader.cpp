@@ -53,7 +53,9 @@ class TextCursor {
             eof_ = true;
             return -1;
         }
-        return translated();
+        // As an unsigned byte, so that text bytes above 0x7F are not taken
+        // for the end of the file.
+        return static_cast<unsigned char>(translated());
     }
 
     // Reads one line into line (NUL-terminated, at most lineBufferSize - 1

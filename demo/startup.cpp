@@ -8,6 +8,7 @@
 #include <GL/glut.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 void readScreenSize(std::istream &in, std::int32_t &width, std::int32_t &height) {
@@ -76,7 +77,13 @@ int main(int argc, char **argv) {
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
 
-    std::ifstream file("README.txt");
+    // Only a regular file counts: opening a FIFO would wait for a writer
+    // forever, and a directory holds no resolution.
+    std::error_code error;
+    std::ifstream file;
+    if (std::filesystem::is_regular_file("README.txt", error)) {
+        file.open("README.txt");
+    }
     if (!file.is_open()) {
         std::printf("no README.txt found\n");
         return -1;

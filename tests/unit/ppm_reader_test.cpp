@@ -142,6 +142,12 @@ TEST_F(PpmReaderTest, HeaderFailuresLeaveOutputsAsTheyWere) {
     }
 }
 
+TEST_F(PpmReaderTest, NonAsciiLineBeforeTheMagicLineIsSkipped) {
+    ASSERT_TRUE(load("\xC3\x9C"
+                     "ber\n\xEF\xBB\xBF title\nP3\n2 1\n255\n255 0 0 0 0 255\n"));
+    EXPECT_EQ(pixels, twoPixelBytes);
+}
+
 TEST_F(PpmReaderTest, HeaderLinesUpTo255Characters) {
     const std::string line255 = "#" + std::string(254, 'c');
     const std::string line256 = "#" + std::string(255, 'c');

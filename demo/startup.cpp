@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "display_probe.h"
 #include "frame.h"
 #include "keyboard.h"
 #include "scene_setup.h"
@@ -48,20 +49,28 @@ namespace {
 
 // Enters game mode at the size of README.txt. Where the display cannot be
 // switched (as under many X servers), falls back to an ordinary window of that
-// size at the origin made full screen, so the scene still has a context.
+// size at the origin made full screen, so the scene still has a context. A
+// server that the probe finds unfit for game mode (XWayland, or one that fails
+// to list its video modes) gets that window without the request.
 // Returns the size of the display the window covers.
-void openDisplayWindow(int &gotWidth, int &gotHeight) {
-    glutGameModeString(gameModeString(demoState.screenWidth, demoState.screenHeight).c_str());
-    glutEnterGameMode();
-    if (glutGameModeGet(GLUT_GAME_MODE_ACTIVE) && glutGetWindow() != 0) {
-        gotWidth = glutGameModeGet(GLUT_GAME_MODE_WIDTH);
-        gotHeight = glutGameModeGet(GLUT_GAME_MODE_HEIGHT);
-        return;
+void openDisplayWindow(const char *displayName, int &gotWidth, int &gotHeight) {
+    const DisplayChoice choice = chooseDisplayWindow(probeDisplayServer(displayName));
+    if (!choice.warning.empty()) {
+        std::fprintf(stderr, "%s\n", choice.warning.c_str());
     }
-    std::fprintf(stderr,
-                 "moiravel-demo: warning: cannot enter game mode %s; using a full-screen "
-                 "window instead\n",
-                 gameModeString(demoState.screenWidth, demoState.screenHeight).c_str());
+    if (choice.gameMode) {
+        glutGameModeString(gameModeString(demoState.screenWidth, demoState.screenHeight).c_str());
+        glutEnterGameMode();
+        if (glutGameModeGet(GLUT_GAME_MODE_ACTIVE) && glutGetWindow() != 0) {
+            gotWidth = glutGameModeGet(GLUT_GAME_MODE_WIDTH);
+            gotHeight = glutGameModeGet(GLUT_GAME_MODE_HEIGHT);
+            return;
+        }
+        std::fprintf(stderr,
+                     "moiravel-demo: warning: cannot enter game mode %s; using a full-screen "
+                     "window instead\n",
+                     gameModeString(demoState.screenWidth, demoState.screenHeight).c_str());
+    }
     glutInitWindowPosition(0, 0);
     glutInitWindowSize(demoState.screenWidth > 0 ? demoState.screenWidth : 300,
                        demoState.screenHeight > 0 ? demoState.screenHeight : 300);
@@ -74,6 +83,7 @@ void openDisplayWindow(int &gotWidth, int &gotHeight) {
 } // namespace
 
 int main(int argc, char **argv) {
+    const char *displayName = displayArgument(argc, argv);
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
 
@@ -99,7 +109,7 @@ int main(int argc, char **argv) {
 
     int gotWidth = 0;
     int gotHeight = 0;
-    openDisplayWindow(gotWidth, gotHeight);
+    openDisplayWindow(displayName, gotWidth, gotHeight);
     const std::string warning =
         windowSizeWarning(demoState.screenWidth, demoState.screenHeight, gotWidth, gotHeight);
     if (!warning.empty()) {

@@ -9,13 +9,21 @@ void releaseSharedServer();
 
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    using moiravel::xtest::XServerKind;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--server=xvfb") == 0) {
-            moiravel::e2e::serverKind = moiravel::xtest::XServerKind::Xvfb;
-        } else if (std::strcmp(argv[i], "--server=xorg_dummy") == 0) {
-            moiravel::e2e::serverKind = moiravel::xtest::XServerKind::XorgDummy;
-        } else {
-            std::cerr << "unknown argument " << argv[i] << " (use --server=xvfb|xorg_dummy)\n";
+        bool known = false;
+        for (XServerKind kind :
+             {XServerKind::Xvfb, XServerKind::XorgDummy, XServerKind::WestonXwayland}) {
+            if (std::strcmp(
+                    argv[i],
+                    (std::string("--server=") + moiravel::e2e::serverOption(kind)).c_str()) == 0) {
+                moiravel::e2e::serverKind = kind;
+                known = true;
+            }
+        }
+        if (!known) {
+            std::cerr << "unknown argument " << argv[i]
+                      << " (use --server=xvfb|xorg_dummy|weston_xwayland)\n";
             return 2;
         }
     }

@@ -1,10 +1,12 @@
 // Start-up and the ways the viewer ends: console output, exit statuses, which files it opens.
+#include "display_probe.h"
 #include "viewer_fixture.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
 
 #include <array>
+#include <stdexcept>
 
 namespace moiravel::e2e {
 namespace {
@@ -93,6 +95,87 @@ TEST_F(StartupE2eTest, EscapeEndsWithStatusZero) {
         // and the ordinary-window fallback is not taken.
         EXPECT_EQ(viewer().err().find("failed to change screen settings"), std::string::npos)
             << viewer().err();
+    }
+}
+
+// What each kind of server gets before the first frame: game mode is requested as always on
+// an X server (Xvfb refuses it, so the viewer says it falls back), while under XWayland the
+// viewer opens its full-screen window at once and says why. Standard output is the same.
+struct DisplayExpectation {
+    xtest::XServerKind kind;
+    bool xwaylandWarning;
+    bool gameModeRefused;
+    ModeListing modeListing; // what the viewer's probe finds
+};
+constexpr DisplayExpectation displayExpectations[] = {
+    {xtest::XServerKind::Xvfb, false, true, ModeListing::Missing},
+    {xtest::XServerKind::XorgDummy, false, false, ModeListing::Works},
+    // Never asked: some XWayland releases go down when asked for their video modes.
+    {xtest::XServerKind::WestonXwayland, true, false, ModeListing::NotProbed},
+};
+const std::string xwaylandWarning =
+    "moiravel-demo: warning: running under XWayland; game mode is not used, and texels land one "
+    "to one only when README.txt names the output's own resolution and the desktop's scale is "
+    "100%\n";
+const std::string gameModeRefused = "moiravel-demo: warning: cannot enter game mode";
+
+const DisplayExpectation &expectationForThisServer() {
+    for (const DisplayExpectation &e : displayExpectations) {
+        if (e.kind == serverKind) {
+            return e;
+        }
+    }
+    throw std::logic_error("no expectation for this kind of server");
+}
+
+TEST_F(StartupE2eTest, TheViewersProbeTellsTheServersApart) {
+    const DisplayExpectation &expected = expectationForThisServer();
+    const DisplayServerFacts facts = probeDisplayServer(server().displayName().c_str());
+    EXPECT_EQ(runsUnderXwayland(facts), expected.xwaylandWarning);
+    EXPECT_EQ(facts.modeListing, expected.modeListing);
+    EXPECT_FALSE(facts.outputNames.empty()) << "every server here has RandR outputs";
+    std::string names;
+    for (const std::string &name : facts.outputNames) {
+        names += name + " ";
+    }
+    RecordProperty("outputs", names);
+    EXPECT_TRUE(server().running()) << "the probe brought the server down";
+}
+
+TEST_F(StartupE2eTest, GameModeIsRequestedExceptUnderXwaylandAndModeTwoShowsTexelForPixel) {
+    const DisplayExpectation &expected = expectationForThisServer();
+    writeReadme("800 x 600\n");
+    writeImages(200, 150);
+    start();
+    waitForFirstFrame();
+    const int s = settleFrozenAtOrigin();
+    ASSERT_TRUE(s == 0 || s == 1);
+    press("++");
+    expectSteadyImage(3); // mode 2: 3Image.ppm
+    escapeAndExpectCleanExit();
+    const std::string err = viewer().err();
+    EXPECT_EQ(err.find(xwaylandWarning) != std::string::npos, expected.xwaylandWarning) << err;
+    EXPECT_EQ(err.find(gameModeRefused) != std::string::npos, expected.gameModeRefused) << err;
+    EXPECT_EQ(err.find("not the 800x600 of README.txt"), std::string::npos) << err;
+}
+
+TEST_F(StartupE2eTest, ASizeOtherThanTheScreensStillShowsAFrameAndWarnsAfterTheServerWarning) {
+    const DisplayExpectation &expected = expectationForThisServer();
+    writeReadme("1024 x 768\n");
+    writeImages(16, 16);
+    start();
+    waitForFirstFrame();
+    client().tapChar(27);
+    auto status = viewer().waitFor(exitTimeout);
+    ASSERT_TRUE(status.has_value()) << "the viewer did not end after Escape";
+    EXPECT_TRUE(status->exited && status->code == 0) << status->describe();
+    EXPECT_EQ(viewer().out(), expectedStartupOutput(1024, 768));
+    const std::string err = viewer().err();
+    const auto sizeWarning = err.find("moiravel-demo: warning: the display is 800x600, not the "
+                                      "1024x768 of README.txt");
+    EXPECT_NE(sizeWarning, std::string::npos) << err;
+    if (expected.xwaylandWarning) {
+        EXPECT_LT(err.find(xwaylandWarning), sizeWarning) << err;
     }
 }
 

@@ -12,6 +12,7 @@ namespace {
 std::unique_ptr<xtest::XServer> sharedServer;
 std::unique_ptr<xtest::XClient> sharedClient;
 std::string serverError;
+std::string serverSkipReason;
 
 std::string viewerBinary() {
     if (const char *override = std::getenv("MOIRAVEL_DEMO_BINARY")) {
@@ -39,6 +40,18 @@ int textureOf(Rgb c) {
 }
 
 } // namespace
+
+const char *serverOption(xtest::XServerKind kind) {
+    switch (kind) {
+    case xtest::XServerKind::Xvfb:
+        return "xvfb";
+    case xtest::XServerKind::XorgDummy:
+        return "xorg_dummy";
+    case xtest::XServerKind::WestonXwayland:
+        return "weston_xwayland";
+    }
+    return "unknown";
+}
 
 void releaseSharedServer() {
     sharedClient.reset();
@@ -120,14 +133,25 @@ void ViewerTest::SetUp() {
     if (!why.empty()) {
         GTEST_SKIP() << why;
     }
+    if (!serverSkipReason.empty()) {
+        GTEST_SKIP() << serverSkipReason;
+    }
     if (!serverError.empty()) {
         FAIL() << serverError;
     }
     if (!sharedServer) {
         try {
             sharedServer = std::make_unique<xtest::XServer>(serverKind, screenWidth, screenHeight);
-            sharedClient = std::make_unique<xtest::XClient>(sharedServer->displayName());
+            sharedClient = std::make_unique<xtest::XClient>(sharedServer->displayName(),
+                                                            sharedServer->rootless());
         } catch (const std::exception &e) {
+            sharedServer.reset();
+            if (xtest::XServer::startFailureSkips(serverKind)) {
+                serverSkipReason = std::string("cannot start ") + xtest::toString(serverKind) +
+                                   " here, so the suite is skipped: " + e.what();
+                std::cerr << serverSkipReason << "\n";
+                GTEST_SKIP() << serverSkipReason;
+            }
             serverError = e.what();
             FAIL() << serverError;
         }
@@ -135,6 +159,7 @@ void ViewerTest::SetUp() {
     ASSERT_EQ(client().width(), screenWidth);
     ASSERT_EQ(client().height(), screenHeight);
     // Keyboard focus follows the pointer when no window manager runs.
+    client().focusFollowsPointer();
     client().movePointer(screenWidth / 4, screenHeight * 3 / 4);
 }
 
@@ -264,8 +289,7 @@ void ViewerTest::escapeAndExpectCleanExit() {
 
 void ViewerTest::saveForDiagnosis(const Screenshot &shot, const std::string &what) {
     const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("e2e-") +
-                       (serverKind == xtest::XServerKind::Xvfb ? "xvfb" : "xorg") + "-" +
+    std::string name = std::string("e2e-") + serverOption(serverKind) + "-" +
                        (info ? std::string(info->test_suite_name()) + "." + info->name() : "") +
                        "-" + what + ".ppm";
     shot.save(std::filesystem::current_path() / name);

@@ -20,8 +20,10 @@ using namespace std::chrono_literals;
 using xtest::Rgb;
 using xtest::Screenshot;
 
-// Set by main from --server=xvfb|xorg_dummy.
+// Set by main from --server=xvfb|xorg_dummy|weston_xwayland.
 extern xtest::XServerKind serverKind;
+// The name of a kind in --server= and in the names of saved screenshots.
+const char *serverOption(xtest::XServerKind kind);
 
 // The screen that every test of a run shares.
 constexpr int screenWidth = 800;

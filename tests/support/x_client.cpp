@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <fstream>
@@ -39,7 +40,7 @@ void Screenshot::save(const std::filesystem::path &file) const {
     out.write(reinterpret_cast<const char *>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
 }
 
-XClient::XClient(const std::string &displayName) {
+XClient::XClient(const std::string &displayName, bool rootless) : rootless_(rootless) {
     display_ = XOpenDisplay(displayName.c_str());
     if (display_ == nullptr) {
         throw std::runtime_error("cannot open display " + displayName);
@@ -110,16 +111,10 @@ void XClient::movePointer(int x, int y) {
     XSync(display_, False);
 }
 
-Screenshot XClient::screenshot() const {
-    Screenshot shot;
-    shot.width = width();
-    shot.height = height();
-    XImage *image =
-        XGetImage(display_, DefaultRootWindow(display_), 0, 0, static_cast<unsigned>(shot.width),
-                  static_cast<unsigned>(shot.height), AllPlanes, ZPixmap);
-    if (image == nullptr) {
-        throw std::runtime_error("XGetImage of the root window failed");
-    }
+namespace {
+
+// Copies an image into the screenshot with its top-left corner at (left, top).
+void paste(const XImage *image, Screenshot &shot, int left, int top) {
     auto channel = [](unsigned long pixel, unsigned long mask) {
         int shift = std::countr_zero(mask);
         unsigned long value = (pixel & mask) >> shift;
@@ -127,28 +122,89 @@ Screenshot XClient::screenshot() const {
         return static_cast<std::uint8_t>(bits >= 8 ? value >> (bits - 8)
                                                    : value * 255 / ((1ul << bits) - 1));
     };
-    shot.rgb.resize(static_cast<std::size_t>(shot.width) * shot.height * 3);
-    std::size_t i = 0;
     const bool fast = image->bits_per_pixel == 32 && image->red_mask == 0xff0000 &&
                       image->green_mask == 0xff00 && image->blue_mask == 0xff &&
                       image->byte_order == LSBFirst;
-    for (int row = 0; row < shot.height; ++row) {
+    for (int row = 0; row < image->height; ++row) {
         const auto *line =
             reinterpret_cast<const std::uint8_t *>(image->data) + row * image->bytes_per_line;
-        for (int column = 0; column < shot.width; ++column) {
+        std::size_t i = 3 * (static_cast<std::size_t>(top + row) * shot.width + left);
+        for (int column = 0; column < image->width; ++column) {
             if (fast) {
                 shot.rgb[i++] = line[4 * column + 2];
                 shot.rgb[i++] = line[4 * column + 1];
                 shot.rgb[i++] = line[4 * column];
             } else {
-                unsigned long pixel = XGetPixel(image, column, row);
+                unsigned long pixel = XGetPixel(const_cast<XImage *>(image), column, row);
                 shot.rgb[i++] = channel(pixel, image->red_mask);
                 shot.rgb[i++] = channel(pixel, image->green_mask);
                 shot.rgb[i++] = channel(pixel, image->blue_mask);
             }
         }
     }
-    XDestroyImage(image);
+}
+
+// A top-level window may go away between listing and reading it.
+int ignoreXError(Display *, XErrorEvent *) {
+    return 0;
+}
+
+} // namespace
+
+void XClient::focusFollowsPointer() {
+    XSetInputFocus(display_, PointerRoot, RevertToPointerRoot, CurrentTime);
+    XSync(display_, False);
+}
+
+Screenshot XClient::screenshot() const {
+    Screenshot shot;
+    shot.width = width();
+    shot.height = height();
+    shot.rgb.assign(static_cast<std::size_t>(shot.width) * shot.height * 3, 0);
+    const Window root = DefaultRootWindow(display_);
+    if (!rootless_) {
+        XImage *image = XGetImage(display_, root, 0, 0, static_cast<unsigned>(shot.width),
+                                  static_cast<unsigned>(shot.height), AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            throw std::runtime_error("XGetImage of the root window failed");
+        }
+        paste(image, shot, 0, 0);
+        XDestroyImage(image);
+        return shot;
+    }
+    // The top-level windows from the bottom of the stack up, each clipped to the screen;
+    // what no window covers stays black.
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display_, root, &rootReturn, &parent, &children, &count)) {
+        throw std::runtime_error("XQueryTree of the root window failed");
+    }
+    auto *previousHandler = XSetErrorHandler(ignoreXError);
+    for (unsigned int k = 0; k < count; ++k) {
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(display_, children[k], &a) || a.map_state != IsViewable) {
+            continue;
+        }
+        const int left = std::max(a.x + a.border_width, 0);
+        const int top = std::max(a.y + a.border_width, 0);
+        const int right = std::min(a.x + a.border_width + a.width, shot.width);
+        const int bottom = std::min(a.y + a.border_width + a.height, shot.height);
+        if (right <= left || bottom <= top) {
+            continue;
+        }
+        XImage *image = XGetImage(display_, children[k], left - a.x - a.border_width,
+                                  top - a.y - a.border_width, static_cast<unsigned>(right - left),
+                                  static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
+        if (image != nullptr) {
+            paste(image, shot, left, top);
+            XDestroyImage(image);
+        }
+    }
+    XSync(display_, False);
+    XSetErrorHandler(previousHandler);
+    XFree(children);
     return shot;
 }
 

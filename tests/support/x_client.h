@@ -40,7 +40,9 @@ struct Screenshot {
 // A client connection to an X server that sends keys with XTest and reads the screen.
 class XClient {
   public:
-    explicit XClient(const std::string &displayName);
+    // On a rootless server (XWayland) the root window holds no picture of its own; screenshots
+    // are then put together from the top-level windows.
+    explicit XClient(const std::string &displayName, bool rootless = false);
     ~XClient();
     XClient(const XClient &) = delete;
     XClient &operator=(const XClient &) = delete;
@@ -56,6 +58,9 @@ class XClient {
     // Same for a character: ' ', '+', '-', 27 (Escape), letters and digits.
     void tapChar(char c);
     void movePointer(int x, int y);
+    // Keyboard focus back to the window under the pointer, as on a fresh server: a client that
+    // set the focus to its own window (GLUT's game mode does) leaves it nowhere when it ends.
+    void focusFollowsPointer();
 
     Screenshot screenshot() const;
 
@@ -74,6 +79,7 @@ class XClient {
 
   private:
     Display *display_ = nullptr;
+    bool rootless_ = false;
 };
 
 } // namespace moiravel::xtest

@@ -19,6 +19,9 @@ namespace {
 constexpr const char *xvfbPath = "/usr/bin/Xvfb";
 constexpr const char *xorgPath = "/usr/bin/Xorg";
 constexpr const char *dummyDriverPath = "/usr/lib/xorg/modules/drivers/dummy_drv.so";
+constexpr const char *westonPath = "/usr/bin/weston";
+constexpr const char *xwaylandPath = "/usr/bin/Xwayland";
+constexpr const char *xSocketDir = "/tmp/.X11-unix";
 constexpr auto startTimeout = std::chrono::seconds(30);
 
 bool executable(const char *path) {
@@ -53,13 +56,41 @@ std::string readDisplayNumber(int fd, ChildProcess &server) {
 
 } // namespace
 
+WestonOptions westonOptions(const std::string &helpText) {
+    WestonOptions chosen;
+    // weston 10 and later load XWayland with --xwayland; older releases as a module.
+    chosen.xwayland =
+        helpText.find("--xwayland") != std::string::npos ? "--xwayland" : "--modules=xwayland.so";
+    // Later releases name their backends without the file name of the module.
+    chosen.headlessBackend = helpText.find("headless-backend.so") != std::string::npos
+                                 ? "headless-backend.so"
+                                 : "headless";
+    return chosen;
+}
+
 const char *toString(XServerKind kind) {
-    return kind == XServerKind::Xvfb ? "Xvfb" : "Xorg+dummy";
+    switch (kind) {
+    case XServerKind::Xvfb:
+        return "Xvfb";
+    case XServerKind::XorgDummy:
+        return "Xorg+dummy";
+    case XServerKind::WestonXwayland:
+        return "weston+XWayland";
+    }
+    return "?";
 }
 
 std::string XServer::unavailableReason(XServerKind kind) {
     if (kind == XServerKind::Xvfb) {
         return executable(xvfbPath) ? "" : std::string(xvfbPath) + " is not installed (xvfb)";
+    }
+    if (kind == XServerKind::WestonXwayland) {
+        if (!executable(westonPath)) {
+            return std::string(westonPath) + " is not installed (weston)";
+        }
+        return executable(xwaylandPath)
+                   ? ""
+                   : std::string(xwaylandPath) + " is not installed (xwayland)";
     }
     if (!executable(xorgPath)) {
         return std::string(xorgPath) + " is not installed (xserver-xorg-core)";
@@ -130,17 +161,51 @@ XServer::XServer(XServerKind kind, int width, int height)
     if (!why.empty()) {
         throw std::runtime_error(why);
     }
+    if (kind == XServerKind::WestonXwayland) {
+        startWeston();
+    } else {
+        startXServer();
+    }
+
+    // Ready to accept connections: a client connects.
+    auto deadline = std::chrono::steady_clock::now() + startTimeout;
+    for (;;) {
+        if (Display *probe = XOpenDisplay(displayName_.c_str())) {
+            XCloseDisplay(probe);
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline || !process_->running()) {
+            failStart("on " + displayName_ + " accepts no connection");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+void XServer::failStart(const std::string &what) {
+    std::string text = log();
+    if (process_) {
+        process_->stop();
+    }
+    throw std::runtime_error(std::string(toString(kind_)) + " " + what + ":\n" + text);
+}
+
+void XServer::startXServer() {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe2 failed");
     }
     SpawnOptions options;
-    if (kind == XServerKind::Xvfb) {
-        options.argv = {
-            xvfbPath,    "-displayfd", std::to_string(fds[1]),
-            "-screen",   "0",          std::to_string(width) + "x" + std::to_string(height) + "x24",
-            "-nolisten", "tcp",        "-noreset",
-            "-br"};
+    if (kind_ == XServerKind::Xvfb) {
+        options.argv = {xvfbPath,
+                        "-displayfd",
+                        std::to_string(fds[1]),
+                        "-screen",
+                        "0",
+                        std::to_string(width_) + "x" + std::to_string(height_) + "x24",
+                        "-nolisten",
+                        "tcp",
+                        "-noreset",
+                        "-br"};
     } else {
         writeXorgConfig();
         options.argv = {xorgPath,
@@ -166,24 +231,61 @@ XServer::XServer(XServerKind kind, int width, int height)
     std::string number = readDisplayNumber(fds[0], *process_);
     close(fds[0]);
     if (number.empty()) {
-        std::string text = log();
-        process_->stop();
-        throw std::runtime_error(std::string(toString(kind)) + " did not start:\n" + text);
+        failStart("did not start");
     }
     displayName_ = ":" + number;
+}
 
-    // Ready to accept connections: a client connects.
+void XServer::startWeston() {
+    // XWayland puts its sockets there, as an X server started by a display manager would.
+    std::error_code error;
+    if (std::filesystem::create_directory(xSocketDir, error)) {
+        std::filesystem::permissions(xSocketDir, std::filesystem::perms::all |
+                                                     std::filesystem::perms::sticky_bit);
+    }
+    // The options have changed between weston releases; ask this one which it knows.
+    SpawnOptions help;
+    help.argv = {westonPath, "--help"};
+    help.stdoutFile = dir_ / "help.out";
+    help.stderrFile = dir_ / "help.err";
+    ChildProcess(help).waitFor(std::chrono::seconds(10));
+    const WestonOptions chosen =
+        westonOptions(readTextFile(dir_ / "help.out") + readTextFile(dir_ / "help.err"));
+
+    // The directory of the test's own runtime files (weston's socket): mkdtemp made it 0700,
+    // as weston demands.
+    SpawnOptions options;
+    options.argv = {westonPath,
+                    "--backend=" + chosen.headlessBackend,
+                    chosen.xwayland,
+                    "--width=" + std::to_string(width_),
+                    "--height=" + std::to_string(height_),
+                    "--no-config",
+                    "--idle-time=0",
+                    "--log=" + (dir_ / "server.err").string()};
+    options.setEnv["XDG_RUNTIME_DIR"] = dir_.path().string();
+    options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XAUTHORITY"};
+    options.stdoutFile = dir_ / "server.out";
+    options.stderrFile = dir_ / "weston.stderr";
+    process_ = std::make_unique<ChildProcess>(options);
+
+    // weston takes the first free display number and starts XWayland on it at the first
+    // connection; it names the number in its log.
+    const std::string announcement = "xserver listening on display :";
     auto deadline = std::chrono::steady_clock::now() + startTimeout;
     for (;;) {
-        if (Display *probe = XOpenDisplay(displayName_.c_str())) {
-            XCloseDisplay(probe);
-            break;
+        const std::string text = readTextFile(dir_ / "server.err");
+        const auto at = text.find(announcement);
+        if (at != std::string::npos) {
+            const auto from = at + announcement.size();
+            const auto to = text.find_first_not_of("0123456789", from);
+            if (to != std::string::npos && to > from) {
+                displayName_ = ":" + text.substr(from, to - from);
+                return;
+            }
         }
         if (std::chrono::steady_clock::now() >= deadline || !process_->running()) {
-            std::string text = log();
-            process_->stop();
-            throw std::runtime_error(std::string(toString(kind)) + " on " + displayName_ +
-                                     " accepts no connection:\n" + text);
+            failStart("started no XWayland");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -199,6 +301,9 @@ std::string XServer::log() const {
     std::string text = readTextFile(dir_ / "server.err");
     if (kind_ == XServerKind::XorgDummy) {
         text += readTextFile(dir_ / "Xorg.log");
+    }
+    if (kind_ == XServerKind::WestonXwayland) {
+        text += readTextFile(dir_ / "weston.stderr"); // XWayland's own messages land here
     }
     constexpr size_t keep = 4000;
     return text.size() > keep ? text.substr(text.size() - keep) : text;

@@ -11,9 +11,19 @@ namespace moiravel::xtest {
 enum class XServerKind {
     Xvfb,      // virtual framebuffer; GLUT game mode is not available there
     XorgDummy, // real Xorg with the dummy video driver; game mode works
+    // XWayland under weston's headless backend, as on a Wayland desktop: the screen is one
+    // weston output; X clients reach the server through XWayland.
+    WestonXwayland,
 };
 
 const char *toString(XServerKind kind);
+
+// The weston options that differ between its releases, chosen from its --help text.
+struct WestonOptions {
+    std::string xwayland;        // the option that loads XWayland
+    std::string headlessBackend; // the value of --backend= for the headless backend
+};
+WestonOptions westonOptions(const std::string &helpText);
 
 // An X server started on a free display number, with one screen of the given size at 24 bits
 // per pixel, listening on its local socket only. The constructor returns once a client can
@@ -27,9 +37,14 @@ class XServer {
 
     // Empty when the kind can be started here; otherwise why it cannot (for GTEST_SKIP).
     static std::string unavailableReason(XServerKind kind);
+    // Whether a kind that failed to start is a reason to skip rather than to fail: weston
+    // needs more of the machine (a working runtime directory, its shell) than an X server.
+    static bool startFailureSkips(XServerKind kind) { return kind == XServerKind::WestonXwayland; }
 
     XServerKind kind() const { return kind_; }
     const std::string &displayName() const { return displayName_; } // ":N"
+    // The root window shows no picture: XWayland's windows are drawn by the compositor.
+    bool rootless() const { return kind_ == XServerKind::WestonXwayland; }
     int width() const { return width_; }
     int height() const { return height_; }
     bool running() { return process_ && process_->running(); }
@@ -37,6 +52,9 @@ class XServer {
 
   private:
     void writeXorgConfig();
+    void startXServer();
+    void startWeston();
+    [[noreturn]] void failStart(const std::string &what);
 
     XServerKind kind_;
     int width_;

@@ -1,7 +1,7 @@
 // Turning the four image files into textures.
 #pragma once
 
-#include <string>
+#include "image_set.h"
 
 // Sets up the OpenGL state, switches the swap interval on, loads
 // "0Image.ppm" to "3Image.ppm" into textures and fills subimageList with
@@ -9,5 +9,4 @@
 // cannot be loaded. Needs a current OpenGL context.
 void initScene();
 
-// The file name of image index (0 to 3).
-std::string imageFileName(int index);
+using moiravel::imageFileName;

@@ -226,7 +226,7 @@ int run(const Arguments &args) {
 
     const auto writeStart = std::chrono::steady_clock::now();
     images::writeImageSet(args.out, set);
-    const std::array<double, images::modeCount> errors = images::modeErrors(model, set, picture);
+    const std::array<double, moiravel::modeCount> errors = images::modeErrors(model, set, picture);
     if (args.screen) {
         const auto path = std::filesystem::path(args.out) / "README.txt";
         std::ofstream readme(path);
@@ -247,8 +247,8 @@ int run(const Arguments &args) {
     const double writeSeconds = secondsSince(writeStart);
 
     std::printf("RMS error of what the eye sees against the picture (0..255 scale):\n");
-    for (int mode = 0; mode < images::modeCount; ++mode) {
-        std::printf("  mode %d  %7.3f  %s\n", mode, errors[mode], images::modeNames[mode]);
+    for (int mode = 0; mode < moiravel::modeCount; ++mode) {
+        std::printf("  mode %d  %7.3f  %s\n", mode, errors[mode], moiravel::modeNames[mode]);
     }
     std::printf("wrote 0Image.ppm .. 3Image.ppm%s to %s in %.1f s (picture %.1f s, filters and "
                 "fit %.1f s, files %.1f s; %u threads)\n",

@@ -10,16 +10,6 @@
 
 namespace moiravel::images {
 
-const std::array<const char *, modeCount> modeNames = {
-    "Our algorithm",
-    "Lanczos - postfiltering (filter subpixels inside display pixel)",
-    "Lanczos - prefiltering",
-};
-
-std::string imageFileName(int index) {
-    return std::to_string(index) + "Image.ppm";
-}
-
 Picture cropToDisplayGrid(const Picture &picture, int factor, std::vector<std::string> &notes) {
     const int displayWidth = picture.width / factor / 4 * 4;
     const int displayHeight = picture.height / factor;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "eye_model.h"
+#include "image_set.h"
 #include "fit.h"
 #include "picture.h"
 #include "test_pattern.h"
@@ -11,18 +12,6 @@
 #include <vector>
 
 namespace moiravel::images {
-
-inline constexpr int modeCount = 3;
-inline constexpr int imageCount = 4;
-
-// The files each mode alternates as subimage 0 and subimage 1.
-inline constexpr std::array<std::array<int, 2>, modeCount> modeImages = {{{0, 1}, {2, 3}, {3, 3}}};
-
-// Names the viewer shows for the modes.
-extern const std::array<const char *, modeCount> modeNames;
-
-// The image file of index i: "0Image.ppm" .. "3Image.ppm".
-std::string imageFileName(int index);
 
 // The largest part of the picture, from its top-left corner, that makes whole display pixels
 // with a display width that is a multiple of 4. Appends a note to notes when it crops.

@@ -1,5 +1,7 @@
 #include "picture.h"
 
+#include "plain_ppm.h"
+
 #include <png.h>
 
 #include <algorithm>
@@ -251,42 +253,13 @@ Picture readPicture(const std::string &path) {
 }
 
 std::string formatPlainPpm(const Image8 &image) {
-    std::string out =
-        "P3\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
-    constexpr std::size_t maxLine = 70;
-    out.reserve(out.size() + image.samples.size() * 4);
-    std::size_t lineLength = 0;
-    char token[4];
-    for (const std::uint8_t sample : image.samples) {
-        std::size_t length = 0;
-        if (sample >= 100) {
-            token[length++] = static_cast<char>('0' + sample / 100);
-        }
-        if (sample >= 10) {
-            token[length++] = static_cast<char>('0' + sample / 10 % 10);
-        }
-        token[length++] = static_cast<char>('0' + sample % 10);
-        if (lineLength > 0 && lineLength + 1 + length > maxLine) {
-            out.push_back('\n');
-            lineLength = 0;
-        }
-        if (lineLength > 0) {
-            out.push_back(' ');
-            ++lineLength;
-        }
-        out.append(token, length);
-        lineLength += length;
-    }
-    out.push_back('\n');
-    return out;
+    return moiravel::formatPlainPpm(image.width, image.height, image.samples.data());
 }
 
 void writePlainPpm(const std::string &path, const Image8 &image) {
-    const std::string text = formatPlainPpm(image);
-    std::ofstream out(path, std::ios::binary);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!out.flush()) {
-        throw std::runtime_error("cannot write " + path);
+    std::string reason;
+    if (!writePlainPpmFile(path, image.width, image.height, image.samples.data(), reason)) {
+        throw std::runtime_error("cannot write " + path + ": " + reason);
     }
 }
 

@@ -96,9 +96,19 @@ double toCode(const Transfer &transfer, double light) {
 }
 
 void pictureToLight(const Transfer &transfer, Picture &picture) {
-    if (transfer.kind != Transfer::Kind::code) {
-        convertPicture(picture, [&](float s) { return toLight(transfer, s); });
+    if (transfer.kind == Transfer::Kind::code) {
+        return;
     }
+    // Files hold whole code values: those come from a table.
+    float table[256];
+    for (int code = 0; code < 256; ++code) {
+        table[code] = static_cast<float>(toLight(transfer, code));
+    }
+    convertPicture(picture, [&](float s) {
+        const float whole = std::round(s);
+        return whole == s && whole >= 0.0f && whole <= 255.0f ? table[static_cast<int>(whole)]
+                                                              : toLight(transfer, s);
+    });
 }
 
 void pictureToCode(const Transfer &transfer, Picture &picture) {

@@ -6,6 +6,14 @@
 
 #include <cstdlib>
 
+std::vector<int> subimageFiles() {
+    std::vector<int> files;
+    for (const auto &mode : moiravel::modeImages) {
+        files.insert(files.end(), mode.begin(), mode.end());
+    }
+    return files;
+}
+
 void initScene() {
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
@@ -44,13 +52,10 @@ void initScene() {
                      static_cast<GLsizei>(demoState.imageHeight), 0, GL_RGB, GL_UNSIGNED_BYTE,
                      demoState.pixelBuffer.data());
     }
-    // One entry per mode and subimage: T0 T1 T2 T3 T3 T3, since mode 2 shows the fourth image
-    // in both of its subimage slots.
+    // One entry per mode and subimage: T0 T1 T2 T3 T3 T3.
     const SubimageList files = textures;
     textures.clear();
-    for (const auto &mode : moiravel::modeImages) {
-        for (const int file : mode) {
-            textures.push_back(files[static_cast<std::size_t>(file)]);
-        }
+    for (const int file : subimageFiles()) {
+        textures.push_back(files[static_cast<std::size_t>(file)]);
     }
 }

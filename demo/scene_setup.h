@@ -3,6 +3,8 @@
 
 #include "image_set.h"
 
+#include <vector>
+
 // Sets up the OpenGL state, switches the swap interval on, loads
 // "0Image.ppm" to "3Image.ppm" into textures and fills subimageList with
 // T0 T1 T2 T3 T3 T3. Ends the process with status -1 on the first image that
@@ -10,3 +12,7 @@
 void initScene();
 
 using moiravel::imageFileName;
+
+// The image file behind each entry of subimageList, mode by mode: 0 1 2 3 3 3, since mode 2
+// shows the fourth image in both of its subimage slots.
+std::vector<int> subimageFiles();

@@ -294,9 +294,18 @@ void EyeModel::perceiveRow(int row, const Picture &sub0, const Picture &sub1, fl
 }
 
 Picture EyeModel::perceive(const Picture &sub0, const Picture &sub1) const {
-    Picture out(pictureWidth(), pictureHeight());
-    parallelFor(static_cast<std::size_t>(out.height), [&](std::size_t y) {
-        perceiveRow(static_cast<int>(y), sub0, sub1, out.pixel(0, static_cast<int>(y)));
+    return perceiveRows(sub0, sub1, 0, pictureHeight());
+}
+
+Picture EyeModel::perceiveRows(const Picture &sub0, const Picture &sub1, int firstRow,
+                               int rowCount) const {
+    if (firstRow < 0 || rowCount < 0 || firstRow + rowCount > pictureHeight()) {
+        throw std::invalid_argument("perceiveRows: rows outside the picture");
+    }
+    Picture out(pictureWidth(), rowCount);
+    parallelFor(static_cast<std::size_t>(rowCount), [&](std::size_t y) {
+        const int row = static_cast<int>(y);
+        perceiveRow(firstRow + row, sub0, sub1, out.pixel(0, row));
     });
     return out;
 }

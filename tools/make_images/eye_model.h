@@ -113,6 +113,9 @@ class EyeModel {
 
     // The average of both subimages as the eye sees it.
     Picture perceive(const Picture &sub0, const Picture &sub1) const;
+    // Only the picture rows [firstRow, firstRow + rowCount) of it.
+    Picture perceiveRows(const Picture &sub0, const Picture &sub1, int firstRow,
+                         int rowCount) const;
     // Root-mean-square difference, over all samples, between perceive(sub0, sub1) and target.
     double rmsError(const Picture &sub0, const Picture &sub1, const Picture &target) const;
 

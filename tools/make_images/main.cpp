@@ -390,15 +390,16 @@ void writeOutputs(const Arguments &args, const Source &source, const images::Eye
     if (!args.preview.empty()) {
         // The chosen model's row first, then the other's.
         std::vector<images::EyeModel> others;
-        std::vector<const images::EyeModel *> rows = {&model};
         for (const images::DisplayModel display : images::displayModels) {
             if (display != model.display()) {
                 others.emplace_back(model.displayWidth(), model.displayHeight(), model.factor(),
                                     display);
             }
         }
+        std::vector<images::PreviewRow> rows = {{&model, figures}};
         for (const images::EyeModel &other : others) {
-            rows.push_back(&other);
+            rows.push_back(
+                {&other, images::modeFigures(other, set, source.picture, args.transfer)});
         }
         images::writePng(args.preview, images::makePreview(rows, set, source.picture,
                                                            source.highlight, args.zoom,

@@ -76,9 +76,19 @@ ImageSet makeImageSet(const EyeModel &model, const Picture &picture, const FitOp
 
 Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
                       const Transfer &transfer) {
+    return perceivedMode(model, set, mode, transfer,
+                         {0, 0, model.pictureWidth(), model.pictureHeight()});
+}
+
+Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
+                      const Transfer &transfer, const Region &region) {
     const auto &files = modeImages[static_cast<std::size_t>(mode)];
-    Picture seen = model.perceive(lightOf(set.images[files[0]], transfer),
-                                  lightOf(set.images[files[1]], transfer));
+    Picture seen = model.perceiveRows(lightOf(set.images[files[0]], transfer),
+                                      lightOf(set.images[files[1]], transfer), region.y,
+                                      region.height);
+    if (region.x != 0 || region.width != seen.width) {
+        seen = crop(seen, region.x, 0, region.width, region.height);
+    }
     pictureToCode(transfer, seen);
     return seen;
 }
@@ -106,41 +116,41 @@ Figures modeFigures(const EyeModel &model, const ImageSet &set, const Picture &p
     return figures;
 }
 
-Image8 makePreview(std::span<const EyeModel *const> models, const ImageSet &set,
-                   const Picture &picture, const Region &region, int zoom,
-                   const Transfer &transfer) {
+Image8 makePreview(std::span<const PreviewRow> rows, const ImageSet &set, const Picture &picture,
+                   const Region &region, int zoom, const Transfer &transfer) {
     const int labelScale = 2;
     const int gap = 8;
     const int labelHeight = textHeight(labelScale) + gap;
     const int panelWidth = region.width * zoom;
     const int panelHeight = region.height * zoom;
-    const int rows = 1 + static_cast<int>(models.size());
+    const int sheetRows = 1 + static_cast<int>(rows.size());
     Picture sheet(modeCount * panelWidth + (modeCount + 1) * gap,
-                  rows * (panelHeight + labelHeight + gap) + gap, 32.0f);
+                  sheetRows * (panelHeight + labelHeight + gap) + gap, 32.0f);
     const float ink[3] = {255, 255, 255};
-    const auto place = [&](const Picture &full, int column, int row, const std::string &label) {
+    // part: the region's pixels only.
+    const auto place = [&](const Picture &part, int column, int row, const std::string &label) {
         const int left = gap + column * (panelWidth + gap);
         const int top = gap + row * (panelHeight + labelHeight + gap);
         drawText(sheet, left, top, label, labelScale, ink);
         for (int y = 0; y < panelHeight; ++y) {
             for (int x = 0; x < panelWidth; ++x) {
-                const float *from = full.pixel(region.x + x / zoom, region.y + y / zoom);
+                const float *from = part.pixel(x / zoom, y / zoom);
                 std::copy(from, from + 3, sheet.pixel(left + x, top + labelHeight + y));
             }
         }
     };
-    place(picture, 0, 0, "PICTURE  TRANSFER " + transferName(transfer));
+    place(crop(picture, region.x, region.y, region.width, region.height), 0, 0,
+          "PICTURE  TRANSFER " + transferName(transfer));
     const char *shortNames[modeCount] = {"OUR ALGORITHM", "LANCZOS POST", "LANCZOS PRE"};
-    for (std::size_t row = 0; row < models.size(); ++row) {
-        const EyeModel &model = *models[row];
-        const Figures figures = modeFigures(model, set, picture, transfer);
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const EyeModel &model = *rows[row].model;
         for (int mode = 0; mode < modeCount; ++mode) {
             char label[96];
             std::snprintf(label, sizeof label, "%s  MODE %d %s  RMS %.1f",
                           displayModelName(model.display()), mode, shortNames[mode],
-                          figures[mode].rms);
-            place(perceivedMode(model, set, mode, transfer), mode, static_cast<int>(row) + 1,
-                  label);
+                          rows[row].figures[mode].rms);
+            place(perceivedMode(model, set, mode, transfer, region), mode,
+                  static_cast<int>(row) + 1, label);
         }
     }
     return toImage8(sheet);

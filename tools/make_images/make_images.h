@@ -46,15 +46,22 @@ using Figures = std::array<ModeFigures, modeCount>;
 Figures modeFigures(const EyeModel &model, const ImageSet &set, const Picture &picture,
                     const Transfer &transfer = {});
 
-// What the eye sees in a mode, in code values.
+// What the eye sees in a mode, in code values: all of it, or the part in the region.
 Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
                       const Transfer &transfer = {});
+Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
+                      const Transfer &transfer, const Region &region);
+
+// One row of the preview: what the eye sees under this model, and the model's figures.
+struct PreviewRow {
+    const EyeModel *model;
+    Figures figures;
+};
 
 // The picture, then one row per eye model with the three modes' perceived images and their
-// figures, each cut to the region, magnified by zoom and labelled.
-Image8 makePreview(std::span<const EyeModel *const> models, const ImageSet &set,
-                   const Picture &picture, const Region &region, int zoom,
-                   const Transfer &transfer);
+// errors, each cut to the region, magnified by zoom and labelled.
+Image8 makePreview(std::span<const PreviewRow> rows, const ImageSet &set, const Picture &picture,
+                   const Region &region, int zoom, const Transfer &transfer);
 
 // The README.txt the viewer reads: its first line gives the display resolution, the rest
 // describes the files and how they were made.

@@ -232,10 +232,11 @@ Picture heldByTimeSteps(const Picture &sub0, const Picture &sub1, int k, int ste
                             if (area == 0.0) {
                                 continue;
                             }
-                            const float *in = sub.pixel(std::clamp(jx, 0, w - 1),
-                                                        std::clamp(jy, 0, h - 1));
+                            const float *in =
+                                sub.pixel(std::clamp(jx, 0, w - 1), std::clamp(jy, 0, h - 1));
                             for (int c = 0; c < 3; ++c) {
-                                seen.pixel(ix, iy)[c] += static_cast<float>(0.5 * area * in[c] / steps);
+                                seen.pixel(ix, iy)[c] +=
+                                    static_cast<float>(0.5 * area * in[c] / steps);
                             }
                         }
                     }
@@ -257,8 +258,8 @@ TEST(HoldModel, MatchesABruteForceIntegrationOverTheFrame) {
         double flashDifference = 0.0;
         for (std::size_t i = 0; i < held.samples.size(); ++i) {
             largest = std::max(largest, double{std::abs(held.samples[i] - reference.samples[i])});
-            flashDifference = std::max(
-                flashDifference, double{std::abs(flashed.samples[i] - reference.samples[i])});
+            flashDifference = std::max(flashDifference,
+                                       double{std::abs(flashed.samples[i] - reference.samples[i])});
         }
         EXPECT_LT(largest, 0.05) << "factor " << k;
         EXPECT_GT(flashDifference, 5.0) << "factor " << k; // the smear matters

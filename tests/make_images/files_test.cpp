@@ -155,8 +155,8 @@ TEST(ImageSetFiles, AreFourEquallySizedImagesAndAReadmeTheViewerReads) {
         EXPECT_EQ(width % 4, 0u);
 #endif
     }
-    const std::string readme = readmeText(
-        {1366, 768, 2, "photo.png", "display hold, transfer srgb", modeFigures(model, set, picture)});
+    const std::string readme = readmeText({1366, 768, 2, "photo.png", "display hold, transfer srgb",
+                                           modeFigures(model, set, picture)});
     int width = 0, height = 0;
     char separator = 0;
     ASSERT_EQ(std::sscanf(readme.c_str(), " %d %c %d", &width, &separator, &height), 3);

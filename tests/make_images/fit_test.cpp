@@ -74,8 +74,8 @@ TEST(FitOnLines, OnePicturePixelWideIsSeenCloserThanThroughTheLanczosPair) {
     const EyeModel model(32, 24, 2);
     const ImageSet set = makeImageSet(model, picture, FitOptions{});
     const Figures figures = modeFigures(model, set, picture);
-    std::cout << "RMS error on the line grid: fitted pair " << figures[0].rms
-              << ", Lanczos pair " << figures[1].rms << "\n";
+    std::cout << "RMS error on the line grid: fitted pair " << figures[0].rms << ", Lanczos pair "
+              << figures[1].rms << "\n";
     EXPECT_LT(figures[0].rms, figures[1].rms * 0.9);
 }
 

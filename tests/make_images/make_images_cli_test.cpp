@@ -169,11 +169,13 @@ const BadInput badInputs[] = {
          return std::vector<std::string>{"--out", "file/images", "missing.png"};
      },
      1, "file/images: cannot create the directory: Not a directory"},
-    {"unknown option", [](const xtest::TempDir &) { return std::vector<std::string>{"--fast"}; },
-     2, "unknown option --fast"},
+    {"unknown option", [](const xtest::TempDir &) { return std::vector<std::string>{"--fast"}; }, 2,
+     "unknown option --fast"},
     {"bad transfer",
-     [](const xtest::TempDir &) { return std::vector<std::string>{"--transfer", "gamma:x"}; }, 2,
-     "--transfer needs srgb, code or gamma:G"},
+     [](const xtest::TempDir &) {
+         return std::vector<std::string>{"--transfer", "gamma:x"};
+     },
+     2, "--transfer needs srgb, code or gamma:G"},
 };
 
 TEST(MakeImagesErrors, EachBadInputGetsOneLineWithTheFileAndTheReason) {
@@ -183,8 +185,7 @@ TEST(MakeImagesErrors, EachBadInputGetsOneLineWithTheFileAndTheReason) {
         const ToolRun run = runTool(work, bad.setUp(work));
         EXPECT_EQ(run.code, bad.code) << run.err;
         const std::string first = run.err.substr(0, run.err.find('\n'));
-        EXPECT_EQ(first.rfind(std::string("moiravel-make-images: ") + bad.line, 0), 0u)
-            << first;
+        EXPECT_EQ(first.rfind(std::string("moiravel-make-images: ") + bad.line, 0), 0u) << first;
         if (bad.code == 1) {
             EXPECT_EQ(run.err, first + "\n"); // one line, and no work started
             EXPECT_EQ(run.out, "");

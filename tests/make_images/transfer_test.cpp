@@ -63,10 +63,17 @@ TEST(Transfer, OptionTextIsReadStrictly) {
         bool valid;
         const char *name;
     } cases[] = {
-        {"srgb", true, "srgb"},       {"code", true, "code"},        {"gamma:2.2", true, "gamma:2.2"},
-        {"gamma:1", true, "gamma:1"}, {"gamma:0.05", false, ""},     {"gamma:", false, ""},
-        {"gamma:2x", false, ""},      {"gamma:11", false, ""},       {"SRGB", false, ""},
-        {"", false, ""},              {"gamma:nan", false, ""},
+        {"srgb", true, "srgb"},
+        {"code", true, "code"},
+        {"gamma:2.2", true, "gamma:2.2"},
+        {"gamma:1", true, "gamma:1"},
+        {"gamma:0.05", false, ""},
+        {"gamma:", false, ""},
+        {"gamma:2x", false, ""},
+        {"gamma:11", false, ""},
+        {"SRGB", false, ""},
+        {"", false, ""},
+        {"gamma:nan", false, ""},
     };
     for (const auto &c : cases) {
         const auto transfer = parseTransfer(c.text);

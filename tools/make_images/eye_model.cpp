@@ -168,14 +168,12 @@ EyeModel::EyeModel(int displayWidth, int displayHeight, int factor, DisplayModel
 EyeModel::EyeModel(int displayWidth, int displayHeight, int factor, DisplayModel display,
                    Shift displacement, Shift smear, bool withNormal)
     : displayWidth_(displayWidth), displayHeight_(displayHeight), factor_(factor),
-      display_(display), offset0X_(-displacement.x * factor),
-      offset0Y_(-displacement.y * factor) {
+      display_(display), offset0X_(-displacement.x * factor), offset0Y_(-displacement.y * factor) {
     if (displayWidth <= 0 || displayHeight <= 0 || factor <= 0) {
         throw std::invalid_argument("EyeModel: bad sizes");
     }
-    const Shift motion = display == DisplayModel::hold
-                             ? Shift{smear.x * factor, smear.y * factor}
-                             : Shift{};
+    const Shift motion =
+        display == DisplayModel::hold ? Shift{smear.x * factor, smear.y * factor} : Shift{};
     const Shift offsets[2] = {{offset0X_, offset0Y_}, {0.0, 0.0}};
     const int k = factor_;
     for (int p = 0; p < 2; ++p) {
@@ -188,8 +186,8 @@ EyeModel::EyeModel(int displayWidth, int displayHeight, int factor, DisplayModel
         for (int phaseY = 0; phaseY < k; ++phaseY) {
             for (int phaseX = 0; phaseX < k; ++phaseX) {
                 tapStart_[p].push_back(taps_[p].size());
-                for (int my = firstM(kernel.y0, phaseY); phaseY + k * my < kernel.y0 + kernel.height;
-                     ++my) {
+                for (int my = firstM(kernel.y0, phaseY);
+                     phaseY + k * my < kernel.y0 + kernel.height; ++my) {
                     for (int mx = firstM(kernel.x0, phaseX);
                          phaseX + k * mx < kernel.x0 + kernel.width; ++mx) {
                         const double w = kernel.at(phaseX + k * mx, phaseY + k * my);

@@ -98,8 +98,8 @@ PixelKernel pixelKernel(int factor, Shift offset, Shift smear);
 class EyeModel {
   public:
     EyeModel(int displayWidth, int displayHeight, int factor,
-             DisplayModel display = DisplayModel::flash,
-             Shift displacement = subimage1Displacement, Shift smear = frameSmear);
+             DisplayModel display = DisplayModel::flash, Shift displacement = subimage1Displacement,
+             Shift smear = frameSmear);
 
     int displayWidth() const { return displayWidth_; }
     int displayHeight() const { return displayHeight_; }
@@ -159,8 +159,8 @@ class EyeModel {
     PixelKernel kernel_[2];
     std::vector<Tap> taps_[2]; // per subimage and phase (K * K phases): the taps
     std::vector<std::size_t> tapStart_[2];
-    int edge_ = 0;                // pixels this close to an edge have rows of their own
-    int classesX_ = 0;            // row classes along x and y
+    int edge_ = 0;     // pixels this close to an edge have rows of their own
+    int classesX_ = 0; // row classes along x and y
     int classesY_ = 0;
     std::vector<std::vector<StencilTap>> stencils_[4]; // per (p, q) and row class
 };

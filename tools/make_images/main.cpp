@@ -84,8 +84,8 @@ Reason readInteger(const std::string &text, long low, long high, int &out) {
     errno = 0;
     const long value = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high) {
-        return "needs a whole number from " + std::to_string(low) + " to " +
-               std::to_string(high) + ", not '" + text + "'";
+        return "needs a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+               ", not '" + text + "'";
     }
     out = static_cast<int>(value);
     return std::nullopt;
@@ -119,11 +119,13 @@ struct OptionRule {
 };
 
 const OptionRule optionRules[] = {
-    {"--out", [](const std::string &v, Arguments &a) -> Reason {
+    {"--out",
+     [](const std::string &v, Arguments &a) -> Reason {
          a.out = v;
          return v.empty() ? Reason("needs a directory") : std::nullopt;
      }},
-    {"--factor", [](const std::string &v, Arguments &a) { return readInteger(v, 1, 16, a.factor); }},
+    {"--factor",
+     [](const std::string &v, Arguments &a) { return readInteger(v, 1, 16, a.factor); }},
     {"--screen", readScreen},
     {"--display",
      [](const std::string &v, Arguments &a) -> Reason {
@@ -144,15 +146,14 @@ const OptionRule optionRules[] = {
          a.transfer = *transfer;
          return std::nullopt;
      }},
-    {"--preview", [](const std::string &v, Arguments &a) -> Reason {
+    {"--preview",
+     [](const std::string &v, Arguments &a) -> Reason {
          a.preview = v;
          return v.empty() ? Reason("needs a file name") : std::nullopt;
      }},
     {"--zoom", [](const std::string &v, Arguments &a) { return readInteger(v, 1, 16, a.zoom); }},
-    {"--iterations",
-     [](const std::string &v, Arguments &a) {
-         return readInteger(v, 0, 1000000, a.fit.maxIterations);
-     }},
+    {"--iterations", [](const std::string &v,
+                        Arguments &a) { return readInteger(v, 0, 1000000, a.fit.maxIterations); }},
     {"--tolerance",
      [](const std::string &v, Arguments &a) { return readNonNegative(v, a.fit.tolerance); }},
     {"--flicker",
@@ -193,8 +194,8 @@ CommandLine parseArguments(int argc, char **argv) {
         }
         if (word.size() < 2 || word[0] != '-') {
             if (!line.args.input.empty()) {
-                return refuse("more than one INPUT given ('" + line.args.input + "' and '" +
-                              word + "')");
+                return refuse("more than one INPUT given ('" + line.args.input + "' and '" + word +
+                              "')");
             }
             line.args.input = word;
             continue;
@@ -325,8 +326,7 @@ Source loadSource(const Arguments &args) {
         notes.push_back("note: the picture is " + std::to_string(picture.width) + "x" +
                         std::to_string(picture.height) + ", not " +
                         std::to_string(args.screen->first * k) + "x" +
-                        std::to_string(args.screen->second * k) + " (factor " +
-                        std::to_string(k) +
+                        std::to_string(args.screen->second * k) + " (factor " + std::to_string(k) +
                         " times the screen); the images will not fill the display exactly");
     }
     try {
@@ -376,12 +376,12 @@ void writeOutputs(const Arguments &args, const Source &source, const images::Eye
     images::writeImageSet(args.out, set);
     if (args.screen) {
         const auto path = (std::filesystem::path(args.out) / "README.txt").string();
-        const std::string text = images::readmeText(
-            {args.screen->first, args.screen->second, args.factor, source.name, modelText(args),
-             figures});
+        const std::string text =
+            images::readmeText({args.screen->first, args.screen->second, args.factor, source.name,
+                                modelText(args), figures});
         std::FILE *file = std::fopen(path.c_str(), "wb");
-        const bool written = file != nullptr &&
-                             std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        const bool written =
+            file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
         const int error = errno;
         if (file == nullptr || std::fclose(file) != 0 || !written) {
             throw std::runtime_error(path + ": cannot write: " + std::strerror(error));
@@ -401,9 +401,9 @@ void writeOutputs(const Arguments &args, const Source &source, const images::Eye
             rows.push_back(
                 {&other, images::modeFigures(other, set, source.picture, args.transfer)});
         }
-        images::writePng(args.preview, images::makePreview(rows, set, source.picture,
-                                                           source.highlight, args.zoom,
-                                                           args.transfer));
+        images::writePng(args.preview,
+                         images::makePreview(rows, set, source.picture, source.highlight, args.zoom,
+                                             args.transfer));
         std::printf("preview written to %s\n", args.preview.c_str());
     }
 }
@@ -430,8 +430,8 @@ int run(const Arguments &args) {
     const int k = args.factor;
     const images::EyeModel model(picture.width / k, picture.height / k, k, args.display);
     std::printf("picture %dx%d from %s, factor %d: images of %dx%d (%s)\n", picture.width,
-                picture.height, source.name.c_str(), k, model.displayWidth(),
-                model.displayHeight(), modelText(args).c_str());
+                picture.height, source.name.c_str(), k, model.displayWidth(), model.displayHeight(),
+                modelText(args).c_str());
     std::fflush(stdout);
 
     const auto fitStart = std::chrono::steady_clock::now();

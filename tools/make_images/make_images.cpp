@@ -83,9 +83,9 @@ Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
 Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
                       const Transfer &transfer, const Region &region) {
     const auto &files = modeImages[static_cast<std::size_t>(mode)];
-    Picture seen = model.perceiveRows(lightOf(set.images[files[0]], transfer),
-                                      lightOf(set.images[files[1]], transfer), region.y,
-                                      region.height);
+    Picture seen =
+        model.perceiveRows(lightOf(set.images[files[0]], transfer),
+                           lightOf(set.images[files[1]], transfer), region.y, region.height);
     if (region.x != 0 || region.width != seen.width) {
         seen = crop(seen, region.x, 0, region.width, region.height);
     }

@@ -127,9 +127,8 @@ class PpmScanner {
 
     std::size_t position() const { return pos_; }
     int line() const {
-        return 1 + static_cast<int>(std::count(data_.begin(),
-                                               data_.begin() + static_cast<std::ptrdiff_t>(pos_),
-                                               '\n'));
+        return 1 + static_cast<int>(std::count(
+                       data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(pos_), '\n'));
     }
 
     [[noreturn]] void fail(const std::string &what) const {

@@ -8,7 +8,8 @@ namespace moiravel {
 
 std::string formatPlainPpm(int width, int height, const std::uint8_t *rgb) {
     std::string out = "P3\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+    const std::size_t count =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
     constexpr std::size_t maxLine = 70;
     out.reserve(out.size() + count * 4);
     std::size_t lineLength = 0;

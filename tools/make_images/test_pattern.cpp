@@ -326,8 +326,8 @@ TestPattern makeTestPattern(int width, int height, int factor) {
     Region &region = pattern.highlight;
     region.width = std::min(width, 200 * k);
     region.height = std::min(height, 150 * k);
-    region.x = std::clamp(static_cast<int>(cx + radius) - region.width * 2 / 5, 0,
-                          width - region.width);
+    region.x =
+        std::clamp(static_cast<int>(cx + radius) - region.width * 2 / 5, 0, width - region.width);
     region.y = std::clamp(static_cast<int>(cy) - region.height / 2, 0, height - region.height);
     return pattern;
 }

@@ -1,18 +1,14 @@
 // The real moiravel-make-images on bad input: one line naming the file and the reason in plain
 // words, exit status 1 (2 for a usage error), and no text of a library's exception.
-#include "picture.h"
-
 #include "child_process.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,23 +40,28 @@ ToolRun runTool(const xtest::TempDir &work, std::vector<std::string> arguments) 
     return run;
 }
 
-std::string bytesOf(const fs::path &file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void writeBytes(const fs::path &file, const std::string &bytes) {
     std::ofstream(file, std::ios::binary) << bytes;
 }
 
-// A PNG of the given size with noise in it, so that its image data does not compress away.
-std::string pngBytes(const xtest::TempDir &work, int width, int height) {
-    Image8 image{width, height, std::vector<std::uint8_t>(std::size_t(width) * height * 3)};
-    for (std::size_t i = 0; i < image.samples.size(); ++i) {
-        image.samples[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+// A PNG of the given size and format (PNG_FORMAT_RGB, PNG_FORMAT_RGBA) with noise in it, so that
+// its image data does not compress away.
+std::string pngBytes(int width, int height, png_uint_32 format = PNG_FORMAT_RGB) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = format;
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
     }
-    writePng((work / "made.png").string(), image);
-    return bytesOf(work / "made.png");
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr);
+    std::string bytes(size, '\0');
+    png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, nullptr);
+    bytes.resize(size);
+    return bytes;
 }
 
 std::uint32_t crc32(const std::string &bytes, std::size_t from, std::size_t to) {
@@ -92,97 +93,83 @@ std::string corruptImageData(std::string png) {
     return png;
 }
 
-std::string rgbaPng(const xtest::TempDir &work) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = 16;
-    image.height = 8;
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<std::uint8_t> pixels(16 * 8 * 4, 200);
-    png_image_write_to_file(&image, (work / "alpha.png").c_str(), 0, pixels.data(), 0, nullptr);
-    return bytesOf(work / "alpha.png");
-}
-
 struct BadInput {
     const char *name;
-    // Prepares the working directory and gives the arguments.
-    std::function<std::vector<std::string>(const xtest::TempDir &)> setUp;
+    const char *file; // written into the working directory with these contents, unless null
+    std::string contents;
+    std::vector<std::string> arguments;
     int code;
     const char *line; // the start of stderr's first line, after "moiravel-make-images: "
 };
 
 const BadInput badInputs[] = {
-    {"missing", [](const xtest::TempDir &) { return std::vector<std::string>{"missing.png"}; }, 1,
+    {"missing",
+     nullptr,
+     "",
+     {"missing.png"},
+     1,
      "missing.png: cannot open: No such file or directory"},
-    {"a directory",
-     [](const xtest::TempDir &work) {
-         fs::create_directory(work / "pictures");
-         return std::vector<std::string>{"pictures"};
-     },
-     1, "pictures: is a directory, not a picture"},
-    {"empty",
-     [](const xtest::TempDir &work) {
-         writeBytes(work / "empty.png", "");
-         return std::vector<std::string>{"empty.png"};
-     },
-     1, "empty.png: the file is empty"},
+    {"a directory", nullptr, "", {"."}, 1, ".: is a directory, not a picture"},
+    {"empty", "empty.png", "", {"empty.png"}, 1, "empty.png: the file is empty"},
     {"text",
-     [](const xtest::TempDir &work) {
-         writeBytes(work / "notes.txt", "hello\nworld\n");
-         return std::vector<std::string>{"notes.txt"};
-     },
-     1, "notes.txt: not a PNG or a P3/P6 PPM picture: it starts with \"hello\\nworld\\n\""},
+     "notes.txt",
+     "hello\nworld\n",
+     {"notes.txt"},
+     1,
+     "notes.txt: not a PNG or a P3/P6 PPM picture: it starts with \"hello\\nworld\\n\""},
     {"truncated PNG",
-     [](const xtest::TempDir &work) {
-         const std::string png = pngBytes(work, 64, 32);
-         writeBytes(work / "cut.png", png.substr(0, png.size() / 2));
-         return std::vector<std::string>{"cut.png"};
-     },
-     1, "cut.png: the file is cut short (truncated PNG)"},
+     "cut.png",
+     pngBytes(64, 32).substr(0, pngBytes(64, 32).size() / 2),
+     {"cut.png"},
+     1,
+     "cut.png: the file is cut short (truncated PNG)"},
     {"corrupt PNG",
-     [](const xtest::TempDir &work) {
-         writeBytes(work / "corrupt.png", corruptImageData(pngBytes(work, 64, 32)));
-         return std::vector<std::string>{"corrupt.png"};
-     },
-     1, "corrupt.png: corrupt image data"},
+     "corrupt.png",
+     corruptImageData(pngBytes(64, 32)),
+     {"corrupt.png"},
+     1,
+     "corrupt.png: corrupt image data"},
     {"short P3",
-     [](const xtest::TempDir &work) {
-         writeBytes(work / "short.ppm", "P3\n2 2\n255\n1 2 3\n4 5\n");
-         return std::vector<std::string>{"short.ppm"};
-     },
-     1, "short.ppm: line 6: expected sample 6 of 12, found the end of the file"},
+     "short.ppm",
+     "P3\n2 2\n255\n1 2 3\n4 5\n",
+     {"short.ppm"},
+     1,
+     "short.ppm: line 6: expected sample 6 of 12, found the end of the file"},
     {"P6 size line",
-     [](const xtest::TempDir &work) {
-         writeBytes(work / "size.ppm", "P6\n# made by hand\n16 x8\n255\n");
-         return std::vector<std::string>{"size.ppm"};
-     },
-     1, "size.ppm: line 3: expected the height, found 'x8'"},
+     "size.ppm",
+     "P6\n# made by hand\n16 x8\n255\n",
+     {"size.ppm"},
+     1,
+     "size.ppm: line 3: expected the height, found 'x8'"},
     {"too small a picture",
-     [](const xtest::TempDir &work) {
-         writeBytes(work / "tiny.ppm", "P3\n2 1\n255\n1 2 3 4 5 6\n");
-         return std::vector<std::string>{"tiny.ppm"};
-     },
-     1, "tiny.ppm: the picture is too small"},
+     "tiny.ppm",
+     "P3\n2 1\n255\n1 2 3 4 5 6\n",
+     {"tiny.ppm"},
+     1,
+     "tiny.ppm: the picture is too small"},
     {"unwritable --out",
-     [](const xtest::TempDir &work) {
-         writeBytes(work / "file", "x");
-         return std::vector<std::string>{"--out", "file/images", "missing.png"};
-     },
-     1, "file/images: cannot create the directory: Not a directory"},
-    {"unknown option", [](const xtest::TempDir &) { return std::vector<std::string>{"--fast"}; }, 2,
-     "unknown option --fast"},
+     "file",
+     "x",
+     {"--out", "file/images", "missing.png"},
+     1,
+     "file/images: cannot create the directory: Not a directory"},
+    {"unknown option", nullptr, "", {"--fast"}, 2, "unknown option --fast"},
     {"bad transfer",
-     [](const xtest::TempDir &) {
-         return std::vector<std::string>{"--transfer", "gamma:x"};
-     },
-     2, "--transfer needs srgb, code or gamma:G"},
+     nullptr,
+     "",
+     {"--transfer", "gamma:x"},
+     2,
+     "--transfer needs srgb, code or gamma:G"},
 };
 
 TEST(MakeImagesErrors, EachBadInputGetsOneLineWithTheFileAndTheReason) {
     for (const BadInput &bad : badInputs) {
         SCOPED_TRACE(bad.name);
         xtest::TempDir work("moiravel-images-cli");
-        const ToolRun run = runTool(work, bad.setUp(work));
+        if (bad.file != nullptr) {
+            writeBytes(work / bad.file, bad.contents);
+        }
+        const ToolRun run = runTool(work, bad.arguments);
         EXPECT_EQ(run.code, bad.code) << run.err;
         const std::string first = run.err.substr(0, run.err.find('\n'));
         EXPECT_EQ(first.rfind(std::string("moiravel-make-images: ") + bad.line, 0), 0u) << first;
@@ -197,9 +184,9 @@ TEST(MakeImagesErrors, EachBadInputGetsOneLineWithTheFileAndTheReason) {
 
 TEST(MakeImagesErrors, APngWithoutEndChunkGetsAWarningAndDroppedAlphaANote) {
     xtest::TempDir work("moiravel-images-cli");
-    const std::string png = pngBytes(work, 16, 8);
+    const std::string png = pngBytes(16, 8);
     writeBytes(work / "noend.png", png.substr(0, png.size() - 12)); // the IEND chunk
-    writeBytes(work / "alpha.png", rgbaPng(work));
+    writeBytes(work / "alpha.png", pngBytes(16, 8, PNG_FORMAT_RGBA));
     const std::pair<const char *, const char *> cases[] = {
         {"noend.png", "moiravel-make-images: noend.png: warning: the file has no end chunk"},
         {"alpha.png", "moiravel-make-images: alpha.png: note: the alpha channel is dropped"},

@@ -196,7 +196,11 @@ TEST_P(EyeModelOperators, NormalEqualsTransposeOfPerceiveAndItsDiagonalAndRowSum
 INSTANTIATE_TEST_SUITE_P(Factors, EyeModelOperators,
                          ::testing::Combine(::testing::Values(1, 2, 3, 4),
                                             ::testing::Values(DisplayModel::flash,
-                                                              DisplayModel::hold)));
+                                                              DisplayModel::hold)),
+                         [](const auto &info) {
+                             return std::string(displayModelName(std::get<1>(info.param))) +
+                                    "Factor" + std::to_string(std::get<0>(info.param));
+                         });
 
 // The hold model by brute force: the frame as many flashes at evenly spaced moments while the
 // eye moves on, each drawn by the overlap of every display pixel's square with every picture

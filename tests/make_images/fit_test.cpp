@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <random>
 #include <tuple>
@@ -59,7 +60,16 @@ TEST_P(FitOnFineDetail, StaysInRangeAndIsSeenCloserToThePictureThanTheLanczosPai
 INSTANTIATE_TEST_SUITE_P(Models, FitOnFineDetail,
                          ::testing::Combine(::testing::Values(DisplayModel::hold,
                                                               DisplayModel::flash),
-                                            ::testing::Values("srgb", "gamma:2.2", "code")));
+                                            ::testing::Values("srgb", "gamma:2.2", "code")),
+                         [](const auto &info) {
+                             std::string name = displayModelName(std::get<0>(info.param));
+                             for (const char c : std::string(std::get<1>(info.param))) {
+                                 if (std::isalnum(static_cast<unsigned char>(c))) {
+                                     name += c;
+                                 }
+                             }
+                             return name;
+                         });
 
 TEST(FitOnLines, OnePicturePixelWideIsSeenCloserThanThroughTheLanczosPair) {
     // One-picture-pixel lines on grey: detail the display's own pixels cannot hold.

@@ -1,18 +1,14 @@
 #include "overlay.h"
 
+#include "image_set.h"
+
 #include <GL/glut.h>
 
 std::string modeName(int mode) {
-    switch (mode) {
-    case 0:
-        return "Our algorithm";
-    case 1:
-        return "Lanczos - postfiltering (filter subpixels inside display pixel)";
-    case 2:
-        return "Lanczos - prefiltering";
-    default:
+    if (mode < 0 || mode >= moiravel::modeCount) {
         return "Mmmm... this mode should not be here";
     }
+    return moiravel::modeNames[static_cast<std::size_t>(mode)];
 }
 
 std::string numberText(int value) {

@@ -6,10 +6,12 @@
 
 #include <cstdlib>
 
-std::string imageFileName(int index) {
-    std::string name = "0Image.ppm";
-    name[0] = static_cast<char>('0' + index);
-    return name;
+std::vector<int> subimageFiles() {
+    std::vector<int> files;
+    for (const auto &mode : moiravel::modeImages) {
+        files.insert(files.end(), mode.begin(), mode.end());
+    }
+    return files;
 }
 
 void initScene() {
@@ -30,9 +32,9 @@ void initScene() {
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLfloat>(GL_REPLACE));
 
     SubimageList &textures = demoState.subimageList;
-    textures.resize(4);
-    glGenTextures(4, textures.data());
-    for (int i = 0; i < 4; ++i) {
+    textures.resize(moiravel::imageCount);
+    glGenTextures(moiravel::imageCount, textures.data());
+    for (int i = 0; i < moiravel::imageCount; ++i) {
         // Each image is uploaded before the next file is opened, so one
         // buffer serves all four.
         if (!loadPpmImage(imageFileName(i).c_str(), demoState.pixelBuffer, demoState.imageWidth,
@@ -50,7 +52,10 @@ void initScene() {
                      static_cast<GLsizei>(demoState.imageHeight), 0, GL_RGB, GL_UNSIGNED_BYTE,
                      demoState.pixelBuffer.data());
     }
-    // Mode 2 shows the fourth image in both of its subimage slots.
-    textures.push_back(textures[3]);
-    textures.push_back(textures[3]);
+    // One entry per mode and subimage: T0 T1 T2 T3 T3 T3.
+    const SubimageList files = textures;
+    textures.clear();
+    for (const int file : subimageFiles()) {
+        textures.push_back(files[static_cast<std::size_t>(file)]);
+    }
 }

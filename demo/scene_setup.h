@@ -1,7 +1,9 @@
 // Turning the four image files into textures.
 #pragma once
 
-#include <string>
+#include "image_set.h"
+
+#include <vector>
 
 // Sets up the OpenGL state, switches the swap interval on, loads
 // "0Image.ppm" to "3Image.ppm" into textures and fills subimageList with
@@ -9,5 +11,8 @@
 // cannot be loaded. Needs a current OpenGL context.
 void initScene();
 
-// The file name of image index (0 to 3).
-std::string imageFileName(int index);
+using moiravel::imageFileName;
+
+// The image file behind each entry of subimageList, mode by mode: 0 1 2 3 3 3, since mode 2
+// shows the fourth image in both of its subimage slots.
+std::vector<int> subimageFiles();

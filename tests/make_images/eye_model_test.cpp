@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #if MOIRAVEL_HAVE_VIEWER_FRAME
@@ -40,6 +43,14 @@ TEST(TrackedDisplacement, OfTheViewersMovementIsWhatTheModelUses) {
     const EyeModel model(8, 4, 2);
     EXPECT_DOUBLE_EQ(model.subimage0OffsetX(), -subimage1Displacement.x * 2);
     EXPECT_DOUBLE_EQ(model.subimage0OffsetY(), -subimage1Displacement.y * 2);
+}
+
+TEST(TrackedSmear, OfTheViewersMovementIsWhatTheHoldModelUses) {
+    for (int count : {8, 9, 40}) {
+        const Shift smear = trackedSmear(viewerFrames(count, false));
+        EXPECT_DOUBLE_EQ(smear.x, frameSmear.x) << count << " frames";
+        EXPECT_DOUBLE_EQ(smear.y, frameSmear.y) << count << " frames";
+    }
 }
 
 TEST(TrackedDisplacement, NeedsBothSubimages) {
@@ -131,11 +142,11 @@ TEST(EyeModel, RmsErrorIsZeroForWhatItSeesAndMeasuresAConstantOffset) {
 
 // The fit relies on transpose() and normal() being exactly the adjoint and the normal
 // operator of perceive(), for every factor and at the clamped edges.
-class EyeModelOperators : public ::testing::TestWithParam<int> {};
+class EyeModelOperators : public ::testing::TestWithParam<std::tuple<int, DisplayModel>> {};
 
 TEST_P(EyeModelOperators, TransposeIsTheAdjointOfPerceive) {
-    const int factor = GetParam();
-    const EyeModel model(8, 5, factor);
+    const auto [factor, display] = GetParam();
+    const EyeModel model(8, 5, factor, display);
     const Picture x0 = randomPicture(8, 5, 10);
     const Picture x1 = randomPicture(8, 5, 11);
     const Picture picture = randomPicture(8 * factor, 5 * factor, 12);
@@ -147,17 +158,21 @@ TEST_P(EyeModelOperators, TransposeIsTheAdjointOfPerceive) {
 }
 
 TEST_P(EyeModelOperators, NormalEqualsTransposeOfPerceiveAndItsDiagonalAndRowSumsMatch) {
-    const int factor = GetParam();
-    const EyeModel model(7, 5, factor);
-    const Picture x0 = randomPicture(7, 5, 20);
-    const Picture x1 = randomPicture(7, 5, 21);
-    Picture viaPicture0, viaPicture1, direct0, direct1;
-    model.transpose(model.perceive(x0, x1), viaPicture0, viaPicture1);
-    model.normal(x0, x1, direct0, direct1);
-    for (std::size_t i = 0; i < x0.samples.size(); ++i) {
-        EXPECT_NEAR(direct0.samples[i], viaPicture0.samples[i], 1e-3) << i;
-        EXPECT_NEAR(direct1.samples[i], viaPicture1.samples[i], 1e-3) << i;
+    const auto [factor, display] = GetParam();
+    // 23 x 19 is large enough for rows of normal() that are far from every edge.
+    for (const auto &[w, h] : {std::pair{23, 19}, std::pair{7, 5}}) {
+        const EyeModel sized(w, h, factor, display);
+        const Picture x0 = randomPicture(w, h, 20 + w);
+        const Picture x1 = randomPicture(w, h, 21 + w);
+        Picture viaPicture0, viaPicture1, direct0, direct1;
+        sized.transpose(sized.perceive(x0, x1), viaPicture0, viaPicture1);
+        sized.normal(x0, x1, direct0, direct1);
+        for (std::size_t i = 0; i < x0.samples.size(); ++i) {
+            ASSERT_NEAR(direct0.samples[i], viaPicture0.samples[i], 1e-3 * factor * factor) << i;
+            ASSERT_NEAR(direct1.samples[i], viaPicture1.samples[i], 1e-3 * factor * factor) << i;
+        }
     }
+    const EyeModel model(7, 5, factor, display);
     // A unit sample at one display pixel picks out a column of the operator.
     for (int p = 0; p < 2; ++p) {
         for (auto [x, y] : {std::pair{0, 0}, std::pair{3, 2}, std::pair{6, 4}}) {
@@ -178,7 +193,73 @@ TEST_P(EyeModelOperators, NormalEqualsTransposeOfPerceiveAndItsDiagonalAndRowSum
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Factors, EyeModelOperators, ::testing::Values(1, 2, 3, 4));
+INSTANTIATE_TEST_SUITE_P(Factors, EyeModelOperators,
+                         ::testing::Combine(::testing::Values(1, 2, 3, 4),
+                                            ::testing::Values(DisplayModel::flash,
+                                                              DisplayModel::hold)),
+                         [](const auto &info) {
+                             return std::string(displayModelName(std::get<1>(info.param))) +
+                                    "Factor" + std::to_string(std::get<0>(info.param));
+                         });
+
+// The hold model by brute force: the frame as many flashes at evenly spaced moments while the
+// eye moves on, each drawn by the overlap of every display pixel's square with every picture
+// pixel (display pixels beyond the edge show the edge pixel).
+Picture heldByTimeSteps(const Picture &sub0, const Picture &sub1, int k, int steps) {
+    const int w = sub0.width;
+    const int h = sub0.height;
+    Picture seen(w * k, h * k);
+    const auto overlap = [](double a0, double a1, double b0, double b1) {
+        return std::max(0.0, std::min(a1, b1) - std::max(a0, b0));
+    };
+    for (int step = 0; step < steps; ++step) {
+        const double s = (step + 0.5) / steps - 0.5; // within the frame, centred
+        for (int p = 0; p < 2; ++p) {
+            const Picture &sub = p == 0 ? sub0 : sub1;
+            const double place = (p == 0 ? -0.5 * k : 0.0) + s * 0.5 * k; // both axes alike
+            for (int iy = 0; iy < h * k; ++iy) {
+                for (int ix = 0; ix < w * k; ++ix) {
+                    for (int jy = -2; jy < h + 2; ++jy) {
+                        for (int jx = -2; jx < w + 2; ++jx) {
+                            const double area =
+                                overlap(ix, ix + 1, place + jx * k, place + (jx + 1) * k) *
+                                overlap(iy, iy + 1, place + jy * k, place + (jy + 1) * k);
+                            if (area == 0.0) {
+                                continue;
+                            }
+                            const float *in =
+                                sub.pixel(std::clamp(jx, 0, w - 1), std::clamp(jy, 0, h - 1));
+                            for (int c = 0; c < 3; ++c) {
+                                seen.pixel(ix, iy)[c] +=
+                                    static_cast<float>(0.5 * area * in[c] / steps);
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return seen;
+}
+
+TEST(HoldModel, MatchesABruteForceIntegrationOverTheFrame) {
+    for (int k : {2, 3}) {
+        const Picture sub0 = randomPicture(6, 5, 30 + k);
+        const Picture sub1 = randomPicture(6, 5, 40 + k);
+        const Picture reference = heldByTimeSteps(sub0, sub1, k, 240);
+        const Picture held = EyeModel(6, 5, k, DisplayModel::hold).perceive(sub0, sub1);
+        const Picture flashed = EyeModel(6, 5, k, DisplayModel::flash).perceive(sub0, sub1);
+        double largest = 0.0;
+        double flashDifference = 0.0;
+        for (std::size_t i = 0; i < held.samples.size(); ++i) {
+            largest = std::max(largest, double{std::abs(held.samples[i] - reference.samples[i])});
+            flashDifference = std::max(flashDifference,
+                                       double{std::abs(flashed.samples[i] - reference.samples[i])});
+        }
+        EXPECT_LT(largest, 0.05) << "factor " << k;
+        EXPECT_GT(flashDifference, 5.0) << "factor " << k; // the smear matters
+    }
+}
 
 } // namespace
 } // namespace moiravel::images

@@ -12,6 +12,9 @@
 #if MOIRAVEL_HAVE_PPM_READER
 #include "ppm_reader.h"
 #endif
+#if MOIRAVEL_HAVE_VIEWER_FRAME
+#include "overlay.h"
+#endif
 
 namespace moiravel::images {
 namespace {
@@ -152,14 +155,21 @@ TEST(ImageSetFiles, AreFourEquallySizedImagesAndAReadmeTheViewerReads) {
         EXPECT_EQ(width % 4, 0u);
 #endif
     }
-    const std::string readme =
-        readmeText(1366, 768, 2, "photo.png", modeErrors(model, set, picture));
+    const std::string readme = readmeText({1366, 768, 2, "photo.png", "display hold, transfer srgb",
+                                           modeFigures(model, set, picture)});
     int width = 0, height = 0;
     char separator = 0;
     ASSERT_EQ(std::sscanf(readme.c_str(), " %d %c %d", &width, &separator, &height), 3);
     EXPECT_EQ(width, 1366);
     EXPECT_EQ(height, 768);
     EXPECT_EQ(readme.find('\n'), readme.find("768") + 3); // the size stands alone on line 1
+#if MOIRAVEL_HAVE_VIEWER_FRAME
+    // The modes are described by the names the viewer's overlay shows.
+    for (int mode = 0; mode < modeCount; ++mode) {
+        EXPECT_NE(readme.find("mode " + std::to_string(mode) + " "), std::string::npos);
+        EXPECT_NE(readme.find(::modeName(mode)), std::string::npos) << mode;
+    }
+#endif
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <random>
+#include <tuple>
 
 namespace moiravel::images {
 namespace {
@@ -30,26 +32,46 @@ void expectFileValues(const Picture &image, const char *what) {
     }
 }
 
-TEST(FitOnFineDetail, StaysInRangeAndIsSeenCloserToThePictureThanTheLanczosPair) {
+// Every display model under every transfer curve: the fit must beat both references.
+class FitOnFineDetail : public ::testing::TestWithParam<std::tuple<DisplayModel, const char *>> {};
+
+TEST_P(FitOnFineDetail, StaysInRangeAndIsSeenCloserToThePictureThanTheLanczosPair) {
+    const auto [display, curve] = GetParam();
+    const Transfer transfer = parseTransfer(curve).value();
     std::vector<std::string> notes;
     const Picture picture = cropToDisplayGrid(makeTestPattern(256, 160, 2).picture, 2, notes);
-    const EyeModel model(picture.width / 2, picture.height / 2, 2);
-    const ImageSet set = makeImageSet(model, picture, FitOptions{});
+    const EyeModel model(picture.width / 2, picture.height / 2, 2, display);
+    const ImageSet set = makeImageSet(model, picture, FitOptions{}, transfer);
     for (const Picture &image : set.images) {
         EXPECT_EQ(image.width, 128);
         EXPECT_EQ(image.height, 80);
         expectFileValues(image, "image");
     }
-    const auto errors = modeErrors(model, set, picture);
-    std::cout << "RMS error on the fine-detail pattern: fitted pair " << errors[0]
-              << ", Lanczos pair " << errors[1] << ", Lanczos alone " << errors[2] << "\n";
-    RecordProperty("rms_fitted", std::to_string(errors[0]));
-    RecordProperty("rms_lanczos_pair", std::to_string(errors[1]));
-    EXPECT_LT(errors[0], errors[1] * 0.95);
-    EXPECT_LT(errors[1], errors[2]);
+    const Figures figures = modeFigures(model, set, picture, transfer);
+    std::cout << displayModelName(display) << ", " << curve << ": RMS error fitted pair "
+              << figures[0].rms << ", Lanczos pair " << figures[1].rms << ", Lanczos alone "
+              << figures[2].rms << "\n";
+    EXPECT_LT(figures[0].rms, figures[1].rms * 0.95);
+    EXPECT_LT(figures[0].rms, figures[2].rms * 0.95);
+    EXPECT_EQ(figures[2].flicker, 0.0); // one file in both slots
+    EXPECT_GT(figures[1].flicker, 0.0);
 }
 
-TEST(FitOnFineDetail, LineTwoPicturePixelsWideIsSeenCloserThanThroughTheLanczosPair) {
+INSTANTIATE_TEST_SUITE_P(Models, FitOnFineDetail,
+                         ::testing::Combine(::testing::Values(DisplayModel::hold,
+                                                              DisplayModel::flash),
+                                            ::testing::Values("srgb", "gamma:2.2", "code")),
+                         [](const auto &info) {
+                             std::string name = displayModelName(std::get<0>(info.param));
+                             for (const char c : std::string(std::get<1>(info.param))) {
+                                 if (std::isalnum(static_cast<unsigned char>(c))) {
+                                     name += c;
+                                 }
+                             }
+                             return name;
+                         });
+
+TEST(FitOnLines, OnePicturePixelWideIsSeenCloserThanThroughTheLanczosPair) {
     // One-picture-pixel lines on grey: detail the display's own pixels cannot hold.
     Picture picture(64, 48, 128.0f);
     for (int y = 0; y < picture.height; ++y) {
@@ -61,10 +83,10 @@ TEST(FitOnFineDetail, LineTwoPicturePixelsWideIsSeenCloserThanThroughTheLanczosP
     }
     const EyeModel model(32, 24, 2);
     const ImageSet set = makeImageSet(model, picture, FitOptions{});
-    const auto errors = modeErrors(model, set, picture);
-    std::cout << "RMS error on the line grid: fitted pair " << errors[0] << ", Lanczos pair "
-              << errors[1] << "\n";
-    EXPECT_LT(errors[0], errors[1] * 0.9);
+    const Figures figures = modeFigures(model, set, picture);
+    std::cout << "RMS error on the line grid: fitted pair " << figures[0].rms << ", Lanczos pair "
+              << figures[1].rms << "\n";
+    EXPECT_LT(figures[0].rms, figures[1].rms * 0.9);
 }
 
 TEST(FitSubimages, FindsSubimagesThatShowAReachablePictureExactly) {

@@ -25,8 +25,8 @@ struct Picture {
     void set(int x, int y, Rgb c);
 };
 
-// Writes a plain PPM file: "P3", the size line, "255", then the samples in decimal,
-// one image row to a text line.
+// Writes a plain PPM file with the image tool's writer: "P3", the size line, "255", then the
+// samples in decimal on lines of at most 70 characters.
 void writePlainPpm(const std::filesystem::path &file, const Picture &picture);
 
 } // namespace moiravel::xtest

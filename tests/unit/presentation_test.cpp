@@ -302,4 +302,18 @@ TEST(SceneSetup, ImageFileNames) {
     EXPECT_EQ(imageFileName(3), "3Image.ppm");
 }
 
+TEST(SceneSetup, SubimageListHoldsEachModesFilesFromTheSharedImageSet) {
+    // The list the frame loop indexes with mode * subimagesPerMode + subimage.
+    EXPECT_EQ(subimageFiles(), (std::vector<int>{0, 1, 2, 3, 3, 3}));
+    const int perMode = DemoState{}.subimagesPerMode;
+    for (int mode = 0; mode < moiravel::modeCount; ++mode) {
+        EXPECT_EQ(modeName(mode), moiravel::modeNames[static_cast<std::size_t>(mode)]);
+        for (int subimage = 0; subimage < perMode; ++subimage) {
+            EXPECT_EQ(subimageFiles()[static_cast<std::size_t>(mode * perMode + subimage)],
+                      moiravel::modeImages[static_cast<std::size_t>(mode)]
+                                          [static_cast<std::size_t>(subimage)]);
+        }
+    }
+}
+
 } // namespace

@@ -50,31 +50,72 @@ struct AxisCover {
 
 AxisCover coverAxis(int pictureSize, int displaySize, int factor, double offset);
 
-// Products of two covers of one axis: entry (j, d) sums over picture pixels the weight with
-// which subimage p's display pixel j and subimage q's display pixel j + d cover it, d in -1..1.
-struct AxisGram {
-    std::vector<float> band; // displaySize * 3 entries, d = -1, 0, 1
+// How the display presents each frame. hold: the frame stands on the screen for the whole
+// refresh while the tracking eye moves on, so each subimage reaches the eye smeared along the
+// movement. flash: the frame lights up for an instant (strobed or impulse displays).
+enum class DisplayModel { hold, flash };
+inline constexpr DisplayModel displayModels[] = {DisplayModel::hold, DisplayModel::flash};
+const char *displayModelName(DisplayModel model);
+
+// How far a held frame moves relative to the tracking eye while it is shown, in display pixels
+// (x to the right, y down the image). From the viewer's frames, like trackedDisplacement.
+Shift trackedSmear(std::span<const ShownFrame> frames);
+
+// That motion for the viewer's movement: half a display pixel to the right and half down, the
+// same as subimage1Displacement, since the viewer moves the image once every two frames.
+inline constexpr Shift frameSmear{0.5, 0.5};
+
+// What one display pixel of a subimage puts on the picture: picture pixel (K jx + ux, K jy + uy)
+// gets weight at(ux, uy) of display pixel (jx, jy). The weights are the overlap of the picture
+// pixel with the display pixel's square, averaged over the smear; they sum to K * K.
+struct PixelKernel {
+    int x0 = 0; // the first ux and uy with room for a weight
+    int y0 = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<double> weights; // width * height, rows of ux
+
+    double at(int ux, int uy) const {
+        const int x = ux - x0;
+        const int y = uy - y0;
+        return x < 0 || y < 0 || x >= width || y >= height
+                   ? 0.0
+                   : weights[static_cast<std::size_t>(y) * width + x];
+    }
 };
+
+// The kernel of a display pixel placed offset picture pixels from the grid and moving along
+// smear (in picture pixels) while it is seen, centred on its place: the smear runs from
+// -smear / 2 to +smear / 2. Integrated exactly (the integrand is piecewise quadratic).
+PixelKernel pixelKernel(int factor, Shift offset, Shift smear);
 
 // The eye's view of two subimages of displayWidth x displayHeight pixels, as a picture of
 // (factor * displayWidth) x (factor * displayHeight) pixels. Subimage 1 is aligned with the
 // picture; subimage 0 is placed the displacement (times the factor) up and to the left of it.
+// Under the hold model each is smeared by the frame's motion, centred on its place (the eye's
+// phase along its path is free, and this choice keeps the references centred on the picture).
+// Display pixels beyond a subimage's edge are replaced by the edge pixel.
 class EyeModel {
   public:
     EyeModel(int displayWidth, int displayHeight, int factor,
-             Shift displacement = subimage1Displacement);
+             DisplayModel display = DisplayModel::flash, Shift displacement = subimage1Displacement,
+             Shift smear = frameSmear);
 
     int displayWidth() const { return displayWidth_; }
     int displayHeight() const { return displayHeight_; }
     int pictureWidth() const { return displayWidth_ * factor_; }
     int pictureHeight() const { return displayHeight_ * factor_; }
     int factor() const { return factor_; }
+    DisplayModel display() const { return display_; }
     // Offset of subimage 0 relative to the picture, in picture pixels (subimage 1's is 0).
     double subimage0OffsetX() const { return offset0X_; }
     double subimage0OffsetY() const { return offset0Y_; }
 
     // The average of both subimages as the eye sees it.
     Picture perceive(const Picture &sub0, const Picture &sub1) const;
+    // Only the picture rows [firstRow, firstRow + rowCount) of it.
+    Picture perceiveRows(const Picture &sub0, const Picture &sub1, int firstRow,
+                         int rowCount) const;
     // Root-mean-square difference, over all samples, between perceive(sub0, sub1) and target.
     double rmsError(const Picture &sub0, const Picture &sub1, const Picture &target) const;
 
@@ -88,21 +129,40 @@ class EyeModel {
     double normalRowSum(int p, int x, int y) const;
 
   private:
+    // One display pixel's contribution to a picture pixel of a given phase (i mod K).
+    struct Tap {
+        int mx; // the display pixel is (i / K - mx) along x
+        int my;
+        float weight;
+    };
+    // One entry of normal()'s row: subimage q's pixel (x + dx, y + dy).
+    struct StencilTap {
+        int dx;
+        int dy;
+        float weight;
+    };
+
+    EyeModel(int displayWidth, int displayHeight, int factor, DisplayModel display,
+             Shift displacement, Shift smear, bool withNormal);
+    void buildNormal(Shift displacement, Shift smear);
     void perceiveRow(int row, const Picture &sub0, const Picture &sub1, float *out) const;
-    const AxisGram &gramX(int p, int q) const { return gramX_[2 * p + q]; }
-    const AxisGram &gramY(int p, int q) const { return gramY_[2 * p + q]; }
+    // The row classes: pixels near an edge each have their own row of normal(), the rest share.
+    int classOf(int j, int size, int classes) const;
+    const std::vector<StencilTap> &stencil(int p, int q, int x, int y) const;
 
     int displayWidth_;
     int displayHeight_;
     int factor_;
+    DisplayModel display_;
     double offset0X_;
     double offset0Y_;
-    AxisCover coverX_[2];
-    AxisCover coverY_[2];
-    AxisGram gramX_[4];
-    AxisGram gramY_[4];
-    // Per subimage and display row: the picture rows it covers, with their weights.
-    std::vector<std::vector<std::pair<int, float>>> rowsOf_[2];
+    PixelKernel kernel_[2];
+    std::vector<Tap> taps_[2]; // per subimage and phase (K * K phases): the taps
+    std::vector<std::size_t> tapStart_[2];
+    int edge_ = 0;     // pixels this close to an edge have rows of their own
+    int classesX_ = 0; // row classes along x and y
+    int classesY_ = 0;
+    std::vector<std::vector<StencilTap>> stencils_[4]; // per (p, q) and row class
 };
 
 } // namespace moiravel::images

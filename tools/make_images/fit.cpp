@@ -3,6 +3,7 @@
 #include "parallel.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <stdexcept>
 
@@ -32,6 +33,126 @@ double dot(const std::vector<float> &a, const std::vector<float> &b) {
     return total;
 }
 
+// The scale of each sample's step: 1 / (L * diagonal), a diagonal preconditioner with L the
+// Gershgorin bound of the scaled operator (penalty included).
+std::array<std::vector<float>, 2> stepSizes(const EyeModel &model, float lambda) {
+    const int w = model.displayWidth();
+    const int h = model.displayHeight();
+    double bound = 0.0;
+    std::array<std::vector<float>, 2> steps;
+    for (int p = 0; p < 2; ++p) {
+        steps[p].resize(static_cast<std::size_t>(w) * h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const double d = std::max(1e-6, model.normalDiagonal(p, x, y) + double{lambda});
+                steps[p][static_cast<std::size_t>(y) * w + x] = static_cast<float>(d);
+                bound = std::max(bound, (model.normalRowSum(p, x, y) + 2.0 * lambda) / d);
+            }
+        }
+    }
+    for (auto &step : steps) {
+        for (float &s : step) {
+            s = static_cast<float>(1.0 / (bound * s));
+        }
+    }
+    return steps;
+}
+
+// The sums one pass gathers: y'Hy and b'y for the error at y, the size of the step, and its
+// turn against the last change (positive: restart the momentum).
+struct PassSums {
+    double yhy = 0.0;
+    double by = 0.0;
+    double moved = 0.0;
+    double turn = 0.0;
+};
+
+// The state of the search: iterate x, search point y, H y, and the last change of x.
+struct Search {
+    Picture *x[2];
+    Picture y[2];
+    Picture hy[2];
+    Picture delta[2];
+};
+
+// One projected gradient step from y into x, in one pass over the samples.
+PassSums projectedStep(Search &search, const Picture (&b)[2],
+                       const std::array<std::vector<float>, 2> &steps, float lambda) {
+    const std::size_t n = search.y[0].samples.size();
+    const std::size_t chunks = threadCount();
+    const std::size_t per = (n + chunks - 1) / chunks;
+    std::vector<PassSums> parts(chunks);
+    parallelFor(chunks, [&](std::size_t c) {
+        const std::size_t begin = c * per;
+        const std::size_t end = std::min(n, begin + per);
+        PassSums sums;
+        for (std::size_t i = begin; i < end; ++i) {
+            const float y0 = search.y[0].samples[i];
+            const float y1 = search.y[1].samples[i];
+            const float flicker = lambda * (y0 - y1);
+            const float yv[2] = {y0, y1};
+            const float penalty[2] = {flicker, -flicker};
+            for (int p = 0; p < 2; ++p) {
+                const float hv = search.hy[p].samples[i];
+                const float bv = b[p].samples[i];
+                const float gradient = hv - bv + penalty[p];
+                const float next = std::clamp(yv[p] - steps[p][i / 3] * gradient, lowest, highest);
+                sums.yhy += static_cast<double>(yv[p]) * hv;
+                sums.by += static_cast<double>(bv) * yv[p];
+                const double fromY = static_cast<double>(next) - yv[p];
+                sums.moved += fromY * fromY;
+                float &xv = search.x[p]->samples[i];
+                search.delta[p].samples[i] = next - xv;
+                sums.turn -= fromY * search.delta[p].samples[i];
+                xv = next;
+            }
+        }
+        parts[c] = sums;
+    });
+    PassSums total;
+    for (const PassSums &part : parts) {
+        total.yhy += part.yhy;
+        total.by += part.by;
+        total.moved += part.moved;
+        total.turn += part.turn;
+    }
+    return total;
+}
+
+// y = x + beta * delta.
+void extrapolate(Search &search, double beta) {
+    const std::size_t n = search.y[0].samples.size();
+    const auto b32 = static_cast<float>(beta);
+    parallelRanges(n, [&](std::size_t begin, std::size_t end) {
+        for (int p = 0; p < 2; ++p) {
+            const float *xp = search.x[p]->samples.data();
+            const float *dp = search.delta[p].samples.data();
+            float *yp = search.y[p].samples.data();
+            for (std::size_t i = begin; i < end; ++i) {
+                yp[i] = xp[i] + b32 * dp[i];
+            }
+        }
+    });
+}
+
+// Nesterov's momentum, restarted whenever the step turns against the last change.
+class Momentum {
+  public:
+    double next(bool restart) {
+        if (restart) {
+            t_ = 1.0;
+            return 0.0;
+        }
+        const double t = 0.5 * (1.0 + std::sqrt(1.0 + 4.0 * t_ * t_));
+        const double beta = (t_ - 1.0) / t;
+        t_ = t;
+        return beta;
+    }
+
+  private:
+    double t_ = 1.0;
+};
+
 } // namespace
 
 FitResult fitSubimages(const EyeModel &model, const Picture &target, Picture sub0, Picture sub1,
@@ -42,104 +163,38 @@ FitResult fitSubimages(const EyeModel &model, const Picture &target, Picture sub
         target.width != model.pictureWidth() || target.height != model.pictureHeight()) {
         throw std::invalid_argument("fitSubimages: sizes do not match the model");
     }
-    const std::size_t n = sub0.samples.size();
-
-    // Objective: 0.5 |M x - t|^2 = 0.5 x'Hx - b'x + 0.5 t't, with H = M'M and b = M't.
+    // Objective: 0.5 |M x - t|^2 = 0.5 x'Hx - b'x + 0.5 t't, with H = M'M and b = M't, plus
+    // the flicker penalty 0.5 * lambda * |x0 - x1|^2, lambda relative to the error's weight of
+    // an interior display pixel under flashed frames (K^2 / 4).
     Picture b[2];
     model.transpose(target, b[0], b[1]);
     const double targetEnergy = dot(target.samples, target.samples);
     const double sampleCount = static_cast<double>(target.samples.size());
-
-    // The flicker penalty 0.5 * lambda * |x0 - x1|^2, lambda relative to the error's weight of
-    // an interior display pixel (its diagonal entry, K^2 / 4).
     const int k = model.factor();
-    const float lambda = static_cast<float>(options.flickerWeight * 0.25 * k * k);
+    const auto lambda = static_cast<float>(options.flickerWeight * 0.25 * k * k);
+    const std::array<std::vector<float>, 2> steps = stepSizes(model, lambda);
 
-    // Diagonal preconditioner: step 1 / (L * diagonal) per sample, with L the Gershgorin bound
-    // of the scaled operator (penalty included).
-    double bound = 0.0;
-    std::vector<float> diagonal[2];
-    for (int p = 0; p < 2; ++p) {
-        diagonal[p].resize(static_cast<std::size_t>(w) * h);
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                const double d = std::max(1e-6, model.normalDiagonal(p, x, y) + double{lambda});
-                diagonal[p][static_cast<std::size_t>(y) * w + x] = static_cast<float>(d);
-                bound = std::max(bound, (model.normalRowSum(p, x, y) + 2.0 * lambda) / d);
-            }
-        }
-    }
-    std::vector<float> stepOf[2];
-    for (int p = 0; p < 2; ++p) {
-        stepOf[p].resize(diagonal[p].size());
-        for (std::size_t i = 0; i < diagonal[p].size(); ++i) {
-            stepOf[p][i] = static_cast<float>(1.0 / (bound * diagonal[p][i]));
-        }
-    }
-
-    Picture *x[2] = {&sub0, &sub1};
-    for (Picture *s : x) {
+    for (Picture *s : {&sub0, &sub1}) {
         for (float &v : s->samples) {
             v = std::clamp(v, lowest, highest);
         }
     }
-    Picture y[2] = {sub0, sub1}; // search point
-    Picture hy[2] = {Picture(w, h), Picture(w, h)};
-    Picture delta[2] = {Picture(w, h), Picture(w, h)}; // last change of the iterate
-    double momentum = 1.0;
-
+    Search search{{&sub0, &sub1},
+                  {sub0, sub1},
+                  {Picture(w, h), Picture(w, h)},
+                  {Picture(w, h), Picture(w, h)}};
+    Momentum momentum;
     FitResult result;
-    const std::size_t chunks = threadCount();
-    const std::size_t per = (n + chunks - 1) / chunks;
-    std::vector<double> yhy(chunks), by(chunks), moved(chunks), turn(chunks);
+    const double n = static_cast<double>(sub0.samples.size());
     for (int iteration = 1; iteration <= options.maxIterations; ++iteration) {
-        model.normal(y[0], y[1], hy[0], hy[1]);
-        // One pass: the error at y, the projected gradient step from y, and the test for a
-        // momentum restart (the step turning against the last change).
-        parallelFor(chunks, [&](std::size_t c) {
-            const std::size_t begin = c * per;
-            const std::size_t end = std::min(n, begin + per);
-            double sYhy = 0.0, sBy = 0.0, sMoved = 0.0, sTurn = 0.0;
-            for (std::size_t i = begin; i < end; ++i) {
-                const float y0 = y[0].samples[i];
-                const float y1 = y[1].samples[i];
-                const float flicker = lambda * (y0 - y1);
-                const float yv[2] = {y0, y1};
-                const float penalty[2] = {flicker, -flicker};
-                for (int p = 0; p < 2; ++p) {
-                    const float hv = hy[p].samples[i];
-                    const float bv = b[p].samples[i];
-                    const float gradient = hv - bv + penalty[p];
-                    const float next =
-                        std::clamp(yv[p] - stepOf[p][i / 3] * gradient, lowest, highest);
-                    sYhy += static_cast<double>(yv[p]) * hv;
-                    sBy += static_cast<double>(bv) * yv[p];
-                    const double fromY = static_cast<double>(next) - yv[p];
-                    sMoved += fromY * fromY;
-                    float &xv = x[p]->samples[i];
-                    delta[p].samples[i] = next - xv;
-                    sTurn -= fromY * delta[p].samples[i];
-                    xv = next;
-                }
-            }
-            yhy[c] = sYhy;
-            by[c] = sBy;
-            moved[c] = sMoved;
-            turn[c] = sTurn;
-        });
-        double sYhy = 0.0, sBy = 0.0, sMoved = 0.0, sTurn = 0.0;
-        for (std::size_t c = 0; c < chunks; ++c) {
-            sYhy += yhy[c];
-            sBy += by[c];
-            sMoved += moved[c];
-            sTurn += turn[c];
-        }
-        const double residual = std::max(0.0, sYhy - 2.0 * sBy + targetEnergy);
+        model.normal(search.y[0], search.y[1], search.hy[0], search.hy[1]);
+        const PassSums sums = projectedStep(search, b, steps, lambda);
         FitProgress progress;
         progress.iteration = iteration;
         progress.maxIterations = options.maxIterations;
-        progress.rms = std::sqrt(residual / sampleCount);
-        progress.step = std::sqrt(sMoved / (2.0 * static_cast<double>(n)));
+        progress.rms =
+            std::sqrt(std::max(0.0, sums.yhy - 2.0 * sums.by + targetEnergy) / sampleCount);
+        progress.step = std::sqrt(sums.moved / (2.0 * n));
         result.iterations = iteration;
         if (options.progress) {
             options.progress(progress);
@@ -148,28 +203,7 @@ FitResult fitSubimages(const EyeModel &model, const Picture &target, Picture sub
             result.converged = true;
             break;
         }
-        // Nesterov momentum, restarted whenever the step turns against the last change.
-        double beta = 0.0;
-        if (sTurn > 0.0) {
-            momentum = 1.0;
-        } else {
-            const double nextMomentum = 0.5 * (1.0 + std::sqrt(1.0 + 4.0 * momentum * momentum));
-            beta = (momentum - 1.0) / nextMomentum;
-            momentum = nextMomentum;
-        }
-        const float b32 = static_cast<float>(beta);
-        parallelFor(chunks, [&](std::size_t c) {
-            const std::size_t begin = c * per;
-            const std::size_t end = std::min(n, begin + per);
-            for (int p = 0; p < 2; ++p) {
-                const float *xp = x[p]->samples.data();
-                const float *dp = delta[p].samples.data();
-                float *yp = y[p].samples.data();
-                for (std::size_t i = begin; i < end; ++i) {
-                    yp[i] = xp[i] + b32 * dp[i];
-                }
-            }
-        });
+        extrapolate(search, momentum.next(sums.turn > 0.0));
     }
     result.sub0 = std::move(sub0);
     result.sub1 = std::move(sub1);

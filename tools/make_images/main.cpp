@@ -2,24 +2,39 @@
 #include "make_images.h"
 #include "parallel.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#ifndef MOIRAVEL_VERSION
+#define MOIRAVEL_VERSION "unknown version"
+#endif
 
 namespace images = moiravel::images;
 
 namespace {
 
-constexpr const char *usage =
+constexpr const char *program = "moiravel-make-images";
+
+constexpr const char *synopsis =
     "usage: moiravel-make-images [INPUT] [--out DIR] [--factor K] [--screen WxH]\n"
+    "                            [--display hold|flash] [--transfer srgb|gamma:G|code]\n"
     "                            [--preview FILE.png] [--zoom Z] [--iterations N]\n"
     "                            [--tolerance T] [--flicker W] [--threads N]\n"
+    "                            [--help] [--version]\n";
+
+constexpr const char *details =
     "\n"
     "Makes 0Image.ppm .. 3Image.ppm for moiravel-demo from INPUT, a PPM (P3 or P6) or PNG\n"
     "picture at K times the display resolution in each direction. Without INPUT it renders\n"
@@ -28,14 +43,23 @@ constexpr const char *usage =
     "  --out DIR         directory for the files (default: the current directory)\n"
     "  --factor K        picture pixels per display pixel along each axis (default 2)\n"
     "  --screen WxH      display resolution; also writes README.txt with it\n"
-    "  --preview FILE    writes a PNG with the picture and what the eye sees in each mode\n"
+    "  --display MODEL   hold (default): each frame stands for the whole refresh while the\n"
+    "                    eye moves on; flash: each frame lights up for an instant\n"
+    "  --transfer CURVE  the display's transfer curve: srgb (default), gamma:G (a power\n"
+    "                    law), or code (average code values instead of light)\n"
+    "  --preview FILE    writes a PNG with the picture and what the eye sees in each mode,\n"
+    "                    one row per display model\n"
     "  --zoom Z          magnification of the preview (default 2)\n"
     "  --iterations N    iteration limit of the fit (default 400)\n"
     "  --tolerance T     the fit stops when an iteration changes the subimages by less than\n"
-    "                    T (RMS, 0..255 scale; default 0.01)\n"
+    "                    T (RMS, 0..255 scale of light; default 0.01)\n"
     "  --flicker W       weight of the penalty on differences between the two fitted\n"
     "                    subimages, relative to a display pixel's error (default 0.05)\n"
-    "  --threads N       worker threads (default: one per processor)\n";
+    "  --threads N       worker threads (default: one per processor)\n"
+    "  --help            this text\n"
+    "  --version         the version\n"
+    "\n"
+    "Exit status: 0 done, 1 a file could not be read or written, 2 a usage error.\n";
 
 struct Arguments {
     std::string input;
@@ -44,96 +68,207 @@ struct Arguments {
     std::optional<std::pair<int, int>> screen;
     std::string preview;
     int zoom = 2;
+    images::DisplayModel display = images::DisplayModel::hold;
+    images::Transfer transfer;
     images::FitOptions fit;
     unsigned threads = 0;
 };
 
-[[noreturn]] void fail(const std::string &message) {
-    std::fprintf(stderr, "moiravel-make-images: %s\n", message.c_str());
-    std::exit(2);
-}
+// ---- Reading the command line -------------------------------------------------------------
 
-long parseInteger(const std::string &text, const std::string &option, long low, long high) {
-    try {
-        std::size_t used = 0;
-        const long value = std::stol(text, &used);
-        if (used == text.size() && value >= low && value <= high) {
-            return value;
-        }
-    } catch (const std::exception &) {
+// An option's value read into the arguments; an empty result, or the reason it is refused.
+using Reason = std::optional<std::string>;
+
+Reason readInteger(const std::string &text, long low, long high, int &out) {
+    char *end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high) {
+        return "needs a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+               ", not '" + text + "'";
     }
-    fail(option + " needs a whole number from " + std::to_string(low) + " to " +
-         std::to_string(high) + ", not '" + text + "'");
+    out = static_cast<int>(value);
+    return std::nullopt;
 }
 
-Arguments parseArguments(int argc, char **argv) {
+Reason readNonNegative(const std::string &text, double &out) {
+    char *end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(value >= 0)) {
+        return "needs a number of 0 or more, not '" + text + "'";
+    }
+    out = value;
+    return std::nullopt;
+}
+
+Reason readScreen(const std::string &text, Arguments &args) {
+    const auto x = text.find_first_of("xX");
+    int width = 0;
+    int height = 0;
+    if (x == std::string::npos || readInteger(text.substr(0, x), 4, 100000, width) ||
+        readInteger(text.substr(x + 1), 1, 100000, height)) {
+        return "needs WIDTHxHEIGHT (width 4 to 100000, height 1 to 100000), not '" + text + "'";
+    }
+    args.screen = {width, height};
+    return std::nullopt;
+}
+
+struct OptionRule {
+    const char *name;
+    Reason (*read)(const std::string &value, Arguments &args);
+};
+
+const OptionRule optionRules[] = {
+    {"--out",
+     [](const std::string &v, Arguments &a) -> Reason {
+         a.out = v;
+         return v.empty() ? Reason("needs a directory") : std::nullopt;
+     }},
+    {"--factor",
+     [](const std::string &v, Arguments &a) { return readInteger(v, 1, 16, a.factor); }},
+    {"--screen", readScreen},
+    {"--display",
+     [](const std::string &v, Arguments &a) -> Reason {
+         for (const images::DisplayModel model : images::displayModels) {
+             if (v == images::displayModelName(model)) {
+                 a.display = model;
+                 return std::nullopt;
+             }
+         }
+         return "needs hold or flash, not '" + v + "'";
+     }},
+    {"--transfer",
+     [](const std::string &v, Arguments &a) -> Reason {
+         const auto transfer = images::parseTransfer(v);
+         if (!transfer) {
+             return "needs srgb, code or gamma:G with G from 0.1 to 10, not '" + v + "'";
+         }
+         a.transfer = *transfer;
+         return std::nullopt;
+     }},
+    {"--preview",
+     [](const std::string &v, Arguments &a) -> Reason {
+         a.preview = v;
+         return v.empty() ? Reason("needs a file name") : std::nullopt;
+     }},
+    {"--zoom", [](const std::string &v, Arguments &a) { return readInteger(v, 1, 16, a.zoom); }},
+    {"--iterations", [](const std::string &v,
+                        Arguments &a) { return readInteger(v, 0, 1000000, a.fit.maxIterations); }},
+    {"--tolerance",
+     [](const std::string &v, Arguments &a) { return readNonNegative(v, a.fit.tolerance); }},
+    {"--flicker",
+     [](const std::string &v, Arguments &a) { return readNonNegative(v, a.fit.flickerWeight); }},
+    {"--threads",
+     [](const std::string &v, Arguments &a) -> Reason {
+         int threads = 0;
+         Reason reason = readInteger(v, 1, 256, threads);
+         a.threads = static_cast<unsigned>(threads);
+         return reason;
+     }},
+};
+
+struct CommandLine {
+    enum class Action { run, help, version, usageError };
+    Action action = Action::run;
     Arguments args;
-    std::vector<std::string> words(argv + 1, argv + argc);
+    std::string error; // for usageError
+};
+
+CommandLine parseArguments(int argc, char **argv) {
+    CommandLine line;
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    const auto refuse = [&line](const std::string &error) {
+        line.action = CommandLine::Action::usageError;
+        line.error = error;
+        return line;
+    };
     for (std::size_t i = 0; i < words.size(); ++i) {
         std::string word = words[i];
-        std::string value;
-        bool hasValue = false;
-        if (word.rfind("--", 0) == 0 && word.find('=') != std::string::npos) {
-            value = word.substr(word.find('=') + 1);
-            word = word.substr(0, word.find('='));
-            hasValue = true;
-        }
-        const auto next = [&]() -> std::string {
-            if (hasValue) {
-                return value;
-            }
-            if (i + 1 >= words.size()) {
-                fail(word + " needs a value");
-            }
-            return words[++i];
-        };
         if (word == "-h" || word == "--help") {
-            std::fputs(usage, stdout);
-            std::exit(0);
-        } else if (word == "--out") {
-            args.out = next();
-        } else if (word == "--factor") {
-            args.factor = static_cast<int>(parseInteger(next(), word, 1, 16));
-        } else if (word == "--screen") {
-            const std::string size = next();
-            const auto x = size.find_first_of("xX");
-            if (x == std::string::npos) {
-                fail("--screen needs WIDTHxHEIGHT, not '" + size + "'");
+            line.action = CommandLine::Action::help;
+            return line;
+        }
+        if (word == "--version") {
+            line.action = CommandLine::Action::version;
+            return line;
+        }
+        if (word.size() < 2 || word[0] != '-') {
+            if (!line.args.input.empty()) {
+                return refuse("more than one INPUT given ('" + line.args.input + "' and '" + word +
+                              "')");
             }
-            args.screen = {static_cast<int>(parseInteger(size.substr(0, x), word, 4, 100000)),
-                           static_cast<int>(parseInteger(size.substr(x + 1), word, 1, 100000))};
-        } else if (word == "--preview") {
-            args.preview = next();
-        } else if (word == "--zoom") {
-            args.zoom = static_cast<int>(parseInteger(next(), word, 1, 16));
-        } else if (word == "--iterations") {
-            args.fit.maxIterations = static_cast<int>(parseInteger(next(), word, 0, 1000000));
-        } else if (word == "--tolerance") {
-            const std::string text = next();
-            char *end = nullptr;
-            args.fit.tolerance = std::strtod(text.c_str(), &end);
-            if (end == text.c_str() || *end != '\0' || !(args.fit.tolerance >= 0)) {
-                fail("--tolerance needs a number of 0 or more, not '" + text + "'");
+            line.args.input = word;
+            continue;
+        }
+        std::optional<std::string> value;
+        if (const auto equals = word.find('='); word.rfind("--", 0) == 0 && equals != word.npos) {
+            value = word.substr(equals + 1);
+            word.resize(equals);
+        }
+        const OptionRule *rule = nullptr;
+        for (const OptionRule &candidate : optionRules) {
+            if (word == candidate.name) {
+                rule = &candidate;
             }
-        } else if (word == "--threads") {
-            args.threads = static_cast<unsigned>(parseInteger(next(), word, 1, 256));
-        } else if (word == "--flicker") {
-            const std::string text = next();
-            char *end = nullptr;
-            args.fit.flickerWeight = std::strtod(text.c_str(), &end);
-            if (end == text.c_str() || *end != '\0' || !(args.fit.flickerWeight >= 0)) {
-                fail("--flicker needs a number of 0 or more, not '" + text + "'");
+        }
+        if (rule == nullptr) {
+            return refuse("unknown option " + word);
+        }
+        if (!value) {
+            if (i + 1 >= words.size()) {
+                return refuse(word + " needs a value");
             }
-        } else if (word.size() > 1 && word[0] == '-') {
-            fail("unknown option " + word + "\n" + usage);
-        } else if (args.input.empty()) {
-            args.input = word;
-        } else {
-            fail("more than one INPUT given\n" + std::string(usage));
+            value = words[++i];
+        }
+        if (const Reason reason = rule->read(*value, line.args)) {
+            return refuse(word + " " + *reason);
         }
     }
-    return args;
+    return line;
 }
+
+// ---- Failing in plain words ---------------------------------------------------------------
+
+// One line on standard error: "moiravel-make-images: FILE: reason".
+void report(const std::string &message) {
+    std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+}
+
+// The output directory made, and shown to take files, before any work starts.
+Reason prepareDirectory(const std::string &directory) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+        return directory + ": cannot create the directory: " + error.message();
+    }
+    if (!std::filesystem::is_directory(directory, error)) {
+        return directory + ": is not a directory";
+    }
+    // Writing a file is the only test that also holds for root and read-only mounts.
+    const std::string probe =
+        (std::filesystem::path(directory) / (".moiravel-write-test-" + std::to_string(getpid())))
+            .string();
+    std::FILE *file = std::fopen(probe.c_str(), "wb");
+    if (file == nullptr) {
+        return directory + ": cannot write files there: " + std::strerror(errno);
+    }
+    std::fclose(file);
+    std::remove(probe.c_str());
+    return std::nullopt;
+}
+
+Reason prepareOutputs(const Arguments &args) {
+    if (Reason reason = prepareDirectory(args.out)) {
+        return reason;
+    }
+    const auto parent = std::filesystem::path(args.preview).parent_path();
+    if (!args.preview.empty() && !parent.empty()) {
+        return prepareDirectory(parent.string());
+    }
+    return std::nullopt;
+}
+
+// ---- The work -----------------------------------------------------------------------------
 
 class ProgressBar {
   public:
@@ -164,52 +299,59 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-int run(const Arguments &args) {
-    const auto start = std::chrono::steady_clock::now();
-    images::setThreadCount(args.threads);
-    const int k = args.factor;
-
-    images::Picture picture;
+struct Source {
+    images::Picture picture; // cropped to whole display pixels
     images::Region highlight;
-    std::string source;
+    std::string name;
+};
+
+// The picture to work from, from INPUT or drawn, with its notes on standard error.
+Source loadSource(const Arguments &args) {
+    const int k = args.factor;
+    Source source;
+    std::vector<std::string> notes;
     if (args.input.empty()) {
         const auto [w, h] = args.screen.value_or(std::pair{1920, 1080});
         images::TestPattern pattern = images::makeTestPattern(w * k, h * k, k);
-        picture = std::move(pattern.picture);
-        highlight = pattern.highlight;
-        source = "the built-in test picture";
+        source.picture = std::move(pattern.picture);
+        source.highlight = pattern.highlight;
+        source.name = "the built-in test picture";
     } else {
-        picture = images::readPicture(args.input);
-        source = std::filesystem::path(args.input).filename().string();
+        source.picture = images::readPicture(args.input, &notes);
+        source.name = std::filesystem::path(args.input).filename().string();
     }
+    const images::Picture &picture = source.picture;
     if (args.screen &&
         (picture.width != args.screen->first * k || picture.height != args.screen->second * k)) {
-        std::fprintf(stderr,
-                     "moiravel-make-images: note: the picture is %dx%d, not %dx%d (factor %d "
-                     "times the screen); the images will not fill the display exactly\n",
-                     picture.width, picture.height, args.screen->first * k, args.screen->second * k,
-                     k);
+        notes.push_back("note: the picture is " + std::to_string(picture.width) + "x" +
+                        std::to_string(picture.height) + ", not " +
+                        std::to_string(args.screen->first * k) + "x" +
+                        std::to_string(args.screen->second * k) + " (factor " + std::to_string(k) +
+                        " times the screen); the images will not fill the display exactly");
     }
-    std::vector<std::string> notes;
-    picture = images::cropToDisplayGrid(picture, k, notes);
+    try {
+        source.picture = images::cropToDisplayGrid(source.picture, k, notes);
+    } catch (const std::runtime_error &error) {
+        throw std::runtime_error((args.input.empty() ? source.name : args.input) + ": " +
+                                 error.what());
+    }
     for (const std::string &note : notes) {
-        std::fprintf(stderr, "moiravel-make-images: %s\n", note.c_str());
+        report(args.input.empty() ? note : args.input + ": " + note);
     }
-    if (highlight.width == 0) {
-        highlight.width = std::min(picture.width, 200 * k);
-        highlight.height = std::min(picture.height, 150 * k);
-        highlight.x = (picture.width - highlight.width) / 2;
-        highlight.y = (picture.height - highlight.height) / 2;
+    images::Region &region = source.highlight;
+    if (region.width == 0) {
+        region.width = std::min(source.picture.width, 200 * k);
+        region.height = std::min(source.picture.height, 150 * k);
+        region.x = (source.picture.width - region.width) / 2;
+        region.y = (source.picture.height - region.height) / 2;
     }
-    highlight.width = std::min(highlight.width, picture.width - highlight.x);
-    highlight.height = std::min(highlight.height, picture.height - highlight.y);
-    const double preparedAt = secondsSince(start);
+    region.width = std::min(region.width, source.picture.width - region.x);
+    region.height = std::min(region.height, source.picture.height - region.y);
+    return source;
+}
 
-    const images::EyeModel model(picture.width / k, picture.height / k, k);
-    std::printf("picture %dx%d from %s, factor %d: images of %dx%d\n", picture.width,
-                picture.height, source.c_str(), k, model.displayWidth(), model.displayHeight());
-    std::fflush(stdout);
-
+images::ImageSet fitImages(const Arguments &args, const images::EyeModel &model,
+                           const images::Picture &picture) {
     ProgressBar bar;
     images::FitProgress lastProgress;
     images::FitOptions fitOptions = args.fit;
@@ -217,41 +359,93 @@ int run(const Arguments &args) {
         lastProgress = progress;
         bar.update(progress);
     };
-    const auto fitStart = std::chrono::steady_clock::now();
-    const images::ImageSet set = images::makeImageSet(model, picture, fitOptions);
+    images::ImageSet set = images::makeImageSet(model, picture, fitOptions, args.transfer);
     bar.finish(lastProgress);
-    const double fitSeconds = secondsSince(fitStart);
     std::printf("fit: %d iterations, %s\n", set.fitIterations,
                 set.fitConverged ? "converged to the tolerance" : "stopped at the iteration limit");
+    return set;
+}
 
-    const auto writeStart = std::chrono::steady_clock::now();
+std::string modelText(const Arguments &args) {
+    return std::string("display ") + images::displayModelName(args.display) + ", transfer " +
+           images::transferName(args.transfer);
+}
+
+void writeOutputs(const Arguments &args, const Source &source, const images::EyeModel &model,
+                  const images::ImageSet &set, const images::Figures &figures) {
     images::writeImageSet(args.out, set);
-    const std::array<double, images::modeCount> errors = images::modeErrors(model, set, picture);
     if (args.screen) {
-        const auto path = std::filesystem::path(args.out) / "README.txt";
-        std::ofstream readme(path);
-        readme << images::readmeText(args.screen->first, args.screen->second, k, source, errors);
-        if (!readme.flush()) {
-            throw std::runtime_error("cannot write " + path.string());
+        const auto path = (std::filesystem::path(args.out) / "README.txt").string();
+        const std::string text =
+            images::readmeText({args.screen->first, args.screen->second, args.factor, source.name,
+                                modelText(args), figures});
+        std::FILE *file = std::fopen(path.c_str(), "wb");
+        const bool written =
+            file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        const int error = errno;
+        if (file == nullptr || std::fclose(file) != 0 || !written) {
+            throw std::runtime_error(path + ": cannot write: " + std::strerror(error));
         }
     }
     if (!args.preview.empty()) {
-        const auto parent = std::filesystem::path(args.preview).parent_path();
-        if (!parent.empty()) {
-            std::filesystem::create_directories(parent);
+        // The chosen model's row first, then the other's.
+        std::vector<images::EyeModel> others;
+        for (const images::DisplayModel display : images::displayModels) {
+            if (display != model.display()) {
+                others.emplace_back(model.displayWidth(), model.displayHeight(), model.factor(),
+                                    display);
+            }
+        }
+        std::vector<images::PreviewRow> rows = {{&model, figures}};
+        for (const images::EyeModel &other : others) {
+            rows.push_back(
+                {&other, images::modeFigures(other, set, source.picture, args.transfer)});
         }
         images::writePng(args.preview,
-                         images::makePreview(model, set, picture, highlight, args.zoom, errors));
+                         images::makePreview(rows, set, source.picture, source.highlight, args.zoom,
+                                             args.transfer));
         std::printf("preview written to %s\n", args.preview.c_str());
     }
+}
+
+void printFigures(const images::Figures &figures) {
+    std::printf("What the eye sees against the picture: RMS error in code values (0..255) and\n"
+                "flicker (mean difference in light between the two subimages, %% of white):\n");
+    for (int mode = 0; mode < moiravel::modeCount; ++mode) {
+        std::printf("  mode %d  %7.3f  %5.2f %%  %s\n", mode, figures[mode].rms,
+                    100.0 * figures[mode].flicker, moiravel::modeNames[mode]);
+    }
+}
+
+int run(const Arguments &args) {
+    const auto start = std::chrono::steady_clock::now();
+    images::setThreadCount(args.threads);
+    if (const Reason reason = prepareOutputs(args)) {
+        report(*reason);
+        return 1;
+    }
+    const Source source = loadSource(args);
+    const double preparedAt = secondsSince(start);
+    const images::Picture &picture = source.picture;
+    const int k = args.factor;
+    const images::EyeModel model(picture.width / k, picture.height / k, k, args.display);
+    std::printf("picture %dx%d from %s, factor %d: images of %dx%d (%s)\n", picture.width,
+                picture.height, source.name.c_str(), k, model.displayWidth(), model.displayHeight(),
+                modelText(args).c_str());
+    std::fflush(stdout);
+
+    const auto fitStart = std::chrono::steady_clock::now();
+    const images::ImageSet set = fitImages(args, model, picture);
+    const double fitSeconds = secondsSince(fitStart);
+
+    const auto writeStart = std::chrono::steady_clock::now();
+    const images::Figures figures = images::modeFigures(model, set, picture, args.transfer);
+    writeOutputs(args, source, model, set, figures);
     const double writeSeconds = secondsSince(writeStart);
 
-    std::printf("RMS error of what the eye sees against the picture (0..255 scale):\n");
-    for (int mode = 0; mode < images::modeCount; ++mode) {
-        std::printf("  mode %d  %7.3f  %s\n", mode, errors[mode], images::modeNames[mode]);
-    }
+    printFigures(figures);
     std::printf("wrote 0Image.ppm .. 3Image.ppm%s to %s in %.1f s (picture %.1f s, filters and "
-                "fit %.1f s, files %.1f s; %u threads)\n",
+                "fit %.1f s, figures and files %.1f s; %u threads)\n",
                 args.screen ? " and README.txt" : "", args.out.c_str(), secondsSince(start),
                 preparedAt, fitSeconds, writeSeconds, images::threadCount());
     return 0;
@@ -260,11 +454,37 @@ int run(const Arguments &args) {
 } // namespace
 
 int main(int argc, char **argv) {
-    const Arguments args = parseArguments(argc, argv);
-    try {
-        return run(args);
-    } catch (const std::exception &error) {
-        std::fprintf(stderr, "moiravel-make-images: %s\n", error.what());
-        return 1;
+    const CommandLine line = parseArguments(argc, argv);
+    switch (line.action) {
+    case CommandLine::Action::help:
+        std::fputs(synopsis, stdout);
+        std::fputs(details, stdout);
+        return 0;
+    case CommandLine::Action::version:
+        std::printf("%s %s\n", program, MOIRAVEL_VERSION);
+        return 0;
+    case CommandLine::Action::usageError:
+        report(line.error);
+        std::fputs(synopsis, stderr);
+        std::fprintf(stderr, "Try '%s --help' for more.\n", program);
+        return 2;
+    case CommandLine::Action::run:
+        break;
     }
+    // Our own failures say which file and why; the library's texts never reach the user.
+    try {
+        return run(line.args);
+    } catch (const std::bad_alloc &) {
+        report((line.args.input.empty() ? std::string("the picture") : line.args.input) +
+               ": not enough memory for a picture this large");
+    } catch (const std::filesystem::filesystem_error &error) {
+        report(error.path1().string() + ": " + error.code().message());
+    } catch (const std::system_error &error) {
+        report(error.code().message());
+    } catch (const std::runtime_error &error) {
+        report(error.what());
+    } catch (const std::exception &) {
+        report("internal error");
+    }
+    return 1;
 }

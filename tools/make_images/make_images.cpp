@@ -3,22 +3,14 @@
 #include "lanczos.h"
 #include "parallel.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
+#include <system_error>
 
 namespace moiravel::images {
-
-const std::array<const char *, modeCount> modeNames = {
-    "Our algorithm",
-    "Lanczos - postfiltering (filter subpixels inside display pixel)",
-    "Lanczos - prefiltering",
-};
-
-std::string imageFileName(int index) {
-    return std::to_string(index) + "Image.ppm";
-}
 
 Picture cropToDisplayGrid(const Picture &picture, int factor, std::vector<std::string> &notes) {
     const int displayWidth = picture.width / factor / 4 * 4;
@@ -41,91 +33,149 @@ Picture cropToDisplayGrid(const Picture &picture, int factor, std::vector<std::s
     return crop(picture, 0, 0, width, height);
 }
 
-ImageSet makeImageSet(const EyeModel &model, const Picture &picture, const FitOptions &options) {
+namespace {
+
+// The picture's light, or a subimage's: each sample decoded through the transfer curve.
+Picture lightOf(const Picture &codes, const Transfer &transfer) {
+    Picture light = codes;
+    pictureToLight(transfer, light);
+    return light;
+}
+
+// A filtered or fitted picture in light, as a file holds it: clamped, encoded and rounded.
+Picture codesOf(Picture light, const Transfer &transfer) {
+    for (float &s : light.samples) {
+        s = std::clamp(s, 0.0f, 255.0f);
+    }
+    pictureToCode(transfer, light);
+    quantise(light);
+    return light;
+}
+
+} // namespace
+
+ImageSet makeImageSet(const EyeModel &model, const Picture &picture, const FitOptions &options,
+                      const Transfer &transfer) {
     const int k = model.factor();
     const int w = model.displayWidth();
     const int h = model.displayHeight();
+    const Picture light = lightOf(picture, transfer);
+    const Picture aligned = lanczosReduce(light, k, 0.0, 0.0, w, h);
+    const Picture shifted =
+        lanczosReduce(light, k, model.subimage0OffsetX(), model.subimage0OffsetY(), w, h);
+    FitResult fit = fitSubimages(model, light, shifted, aligned, options);
     ImageSet set;
-    Picture aligned = lanczosReduce(picture, k, 0.0, 0.0, w, h);
-    Picture shifted =
-        lanczosReduce(picture, k, model.subimage0OffsetX(), model.subimage0OffsetY(), w, h);
-    FitResult fit = fitSubimages(model, picture, shifted, aligned, options);
-    quantise(fit.sub0);
-    quantise(fit.sub1);
-    quantise(shifted);
-    quantise(aligned);
-    set.images[0] = std::move(fit.sub0);
-    set.images[1] = std::move(fit.sub1);
-    set.images[2] = std::move(shifted);
-    set.images[3] = std::move(aligned);
+    set.images[0] = codesOf(std::move(fit.sub0), transfer);
+    set.images[1] = codesOf(std::move(fit.sub1), transfer);
+    set.images[2] = codesOf(shifted, transfer);
+    set.images[3] = codesOf(aligned, transfer);
     set.fitIterations = fit.iterations;
     set.fitConverged = fit.converged;
     return set;
 }
 
-std::array<double, modeCount> modeErrors(const EyeModel &model, const ImageSet &set,
-                                         const Picture &picture) {
-    std::array<double, modeCount> errors{};
-    for (int mode = 0; mode < modeCount; ++mode) {
-        errors[mode] = model.rmsError(set.images[modeImages[mode][0]],
-                                      set.images[modeImages[mode][1]], picture);
+Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
+                      const Transfer &transfer) {
+    return perceivedMode(model, set, mode, transfer,
+                         {0, 0, model.pictureWidth(), model.pictureHeight()});
+}
+
+Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
+                      const Transfer &transfer, const Region &region) {
+    const auto &files = modeImages[static_cast<std::size_t>(mode)];
+    Picture seen =
+        model.perceiveRows(lightOf(set.images[files[0]], transfer),
+                           lightOf(set.images[files[1]], transfer), region.y, region.height);
+    if (region.x != 0 || region.width != seen.width) {
+        seen = crop(seen, region.x, 0, region.width, region.height);
     }
-    return errors;
+    pictureToCode(transfer, seen);
+    return seen;
 }
 
-Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode) {
-    return model.perceive(set.images[modeImages[mode][0]], set.images[modeImages[mode][1]]);
+Figures modeFigures(const EyeModel &model, const ImageSet &set, const Picture &picture,
+                    const Transfer &transfer) {
+    Figures figures{};
+    for (int mode = 0; mode < modeCount; ++mode) {
+        const Picture seen = perceivedMode(model, set, mode, transfer);
+        double squares = 0.0;
+        for (std::size_t i = 0; i < seen.samples.size(); ++i) {
+            const double d = static_cast<double>(seen.samples[i]) - picture.samples[i];
+            squares += d * d;
+        }
+        const auto &files = modeImages[static_cast<std::size_t>(mode)];
+        const Picture a = lightOf(set.images[files[0]], transfer);
+        const Picture b = lightOf(set.images[files[1]], transfer);
+        double flicker = 0.0;
+        for (std::size_t i = 0; i < a.samples.size(); ++i) {
+            flicker += std::abs(static_cast<double>(a.samples[i]) - b.samples[i]);
+        }
+        figures[mode].rms = std::sqrt(squares / static_cast<double>(seen.samples.size()));
+        figures[mode].flicker = flicker / (255.0 * static_cast<double>(a.samples.size()));
+    }
+    return figures;
 }
 
-Image8 makePreview(const EyeModel &model, const ImageSet &set, const Picture &picture,
-                   const Region &region, int zoom, const std::array<double, modeCount> &errors) {
+Image8 makePreview(std::span<const PreviewRow> rows, const ImageSet &set, const Picture &picture,
+                   const Region &region, int zoom, const Transfer &transfer) {
     const int labelScale = 2;
     const int gap = 8;
     const int labelHeight = textHeight(labelScale) + gap;
     const int panelWidth = region.width * zoom;
     const int panelHeight = region.height * zoom;
-    Picture sheet(2 * panelWidth + 3 * gap, 2 * (panelHeight + labelHeight) + 3 * gap, 32.0f);
+    const int sheetRows = 1 + static_cast<int>(rows.size());
+    Picture sheet(modeCount * panelWidth + (modeCount + 1) * gap,
+                  sheetRows * (panelHeight + labelHeight + gap) + gap, 32.0f);
     const float ink[3] = {255, 255, 255};
-    const auto place = [&](const Picture &full, int slot, const std::string &label) {
-        const int left = gap + (slot % 2) * (panelWidth + gap);
-        const int top = gap + (slot / 2) * (panelHeight + labelHeight + gap);
+    // part: the region's pixels only.
+    const auto place = [&](const Picture &part, int column, int row, const std::string &label) {
+        const int left = gap + column * (panelWidth + gap);
+        const int top = gap + row * (panelHeight + labelHeight + gap);
         drawText(sheet, left, top, label, labelScale, ink);
         for (int y = 0; y < panelHeight; ++y) {
             for (int x = 0; x < panelWidth; ++x) {
-                const float *from = full.pixel(region.x + x / zoom, region.y + y / zoom);
+                const float *from = part.pixel(x / zoom, y / zoom);
                 std::copy(from, from + 3, sheet.pixel(left + x, top + labelHeight + y));
             }
         }
     };
-    place(picture, 0, "PICTURE");
-    const char *shortNames[modeCount] = {"OUR ALGORITHM", "LANCZOS POSTFILTERING",
-                                         "LANCZOS PREFILTERING"};
-    for (int mode = 0; mode < modeCount; ++mode) {
-        char label[96];
-        std::snprintf(label, sizeof label, "MODE %d %s  RMS %.1f", mode, shortNames[mode],
-                      errors[mode]);
-        place(perceivedMode(model, set, mode), mode + 1, label);
+    place(crop(picture, region.x, region.y, region.width, region.height), 0, 0,
+          "PICTURE  TRANSFER " + transferName(transfer));
+    const char *shortNames[modeCount] = {"OUR ALGORITHM", "LANCZOS POST", "LANCZOS PRE"};
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const EyeModel &model = *rows[row].model;
+        for (int mode = 0; mode < modeCount; ++mode) {
+            char label[96];
+            std::snprintf(label, sizeof label, "%s  MODE %d %s  RMS %.1f",
+                          displayModelName(model.display()), mode, shortNames[mode],
+                          rows[row].figures[mode].rms);
+            place(perceivedMode(model, set, mode, transfer, region), mode,
+                  static_cast<int>(row) + 1, label);
+        }
     }
     return toImage8(sheet);
 }
 
-std::string readmeText(int screenWidth, int screenHeight, int factor, const std::string &source,
-                       const std::array<double, modeCount> &errors) {
-    char line[160];
-    std::string text = std::to_string(screenWidth) + " x " + std::to_string(screenHeight) + "\n";
+std::string readmeText(const ReadmeFacts &facts) {
+    char line[200];
+    std::string text =
+        std::to_string(facts.screenWidth) + " x " + std::to_string(facts.screenHeight) + "\n";
     text += "\nThe first line gives the display resolution (width x height) for moiravel-demo.\n";
-    text += "The images were made by moiravel-make-images from " + source + " at factor " +
-            std::to_string(factor) + "\n(each display pixel stands for " + std::to_string(factor) +
-            " x " + std::to_string(factor) + " picture pixels):\n\n";
+    text += "The images were made by moiravel-make-images from " + facts.source + " at factor " +
+            std::to_string(facts.factor) + "\n(each display pixel stands for " +
+            std::to_string(facts.factor) + " x " + std::to_string(facts.factor) +
+            " picture pixels), " + facts.model + ":\n\n";
     text += "0Image.ppm, 1Image.ppm  mode 0, \"Our algorithm\": two subimages fitted together so\n"
             "                        that their average, as an eye following the moving image\n"
             "                        sees it, comes as close as possible to the picture\n";
     text += "2Image.ppm              mode 1, subimage 0: Lanczos-3 reduction sampled half a\n"
             "                        display pixel left of and above 3Image.ppm\n";
     text += "3Image.ppm              mode 1, subimage 1, and mode 2: Lanczos-3 reduction\n\n";
-    text += "RMS error of what the eye sees against the picture (0..255 scale):\n";
+    text += "What the eye sees against the picture: RMS error in code values (0..255) and\n"
+            "flicker (mean difference in light between the two subimages, % of white):\n";
     for (int mode = 0; mode < modeCount; ++mode) {
-        std::snprintf(line, sizeof line, "  mode %d  %7.3f  %s\n", mode, errors[mode],
+        std::snprintf(line, sizeof line, "  mode %d  %7.3f  %5.2f %%  %s\n", mode,
+                      facts.figures[mode].rms, 100.0 * facts.figures[mode].flicker,
                       modeNames[mode]);
         text += line;
     }
@@ -133,7 +183,11 @@ std::string readmeText(int screenWidth, int screenHeight, int factor, const std:
 }
 
 void writeImageSet(const std::string &directory, const ImageSet &set) {
-    std::filesystem::create_directories(directory);
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+        throw std::runtime_error(directory + ": cannot create the directory: " + error.message());
+    }
     parallelFor(imageCount, [&](std::size_t i) {
         const int index = static_cast<int>(i);
         const std::filesystem::path path = std::filesystem::path(directory) / imageFileName(index);

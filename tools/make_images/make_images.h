@@ -2,61 +2,80 @@
 #pragma once
 
 #include "eye_model.h"
+#include "image_set.h"
 #include "fit.h"
 #include "picture.h"
 #include "test_pattern.h"
+#include "transfer.h"
 
 #include <array>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace moiravel::images {
-
-inline constexpr int modeCount = 3;
-inline constexpr int imageCount = 4;
-
-// The files each mode alternates as subimage 0 and subimage 1.
-inline constexpr std::array<std::array<int, 2>, modeCount> modeImages = {{{0, 1}, {2, 3}, {3, 3}}};
-
-// Names the viewer shows for the modes.
-extern const std::array<const char *, modeCount> modeNames;
-
-// The image file of index i: "0Image.ppm" .. "3Image.ppm".
-std::string imageFileName(int index);
 
 // The largest part of the picture, from its top-left corner, that makes whole display pixels
 // with a display width that is a multiple of 4. Appends a note to notes when it crops.
 Picture cropToDisplayGrid(const Picture &picture, int factor, std::vector<std::string> &notes);
 
 struct ImageSet {
-    std::array<Picture, imageCount> images; // rounded to 0..255
+    std::array<Picture, imageCount> images; // code values, rounded to 0..255
     int fitIterations = 0;
     bool fitConverged = false;
 };
 
-// Makes the four images from a picture whose size is a multiple of the factor (width a
-// multiple of 4 times the factor): the Lanczos pair (files 2 and 3) and the fitted pair (files
-// 0 and 1), the fit starting from the Lanczos pair.
-ImageSet makeImageSet(const EyeModel &model, const Picture &picture, const FitOptions &options);
+// Makes the four images from a picture of code values whose size is a multiple of the factor
+// (width a multiple of 4 times the factor). Everything happens in the display's light: the
+// Lanczos pair (files 2 and 3) is the picture's light reduced, the fitted pair (files 0 and 1)
+// starts from it, and each is encoded back to code values and rounded at the end.
+ImageSet makeImageSet(const EyeModel &model, const Picture &picture, const FitOptions &options,
+                      const Transfer &transfer = {});
 
-// The RMS error, on the 0..255 scale, of what the eye sees in each mode against the picture.
-std::array<double, modeCount> modeErrors(const EyeModel &model, const ImageSet &set,
-                                         const Picture &picture);
+// What the eye sees of one mode, in figures.
+struct ModeFigures {
+    // RMS difference, in code values (0..255), between the picture and what the eye sees,
+    // encoded back to code values.
+    double rms = 0.0;
+    // The mean absolute difference in light between the two subimages, as a fraction of white:
+    // the flicker the mode costs.
+    double flicker = 0.0;
+};
+using Figures = std::array<ModeFigures, modeCount>;
 
-// What the eye sees in a mode.
-Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode);
+Figures modeFigures(const EyeModel &model, const ImageSet &set, const Picture &picture,
+                    const Transfer &transfer = {});
 
-// The picture and the three modes' perceived images cut to the region, magnified by zoom and
-// laid out two by two with a label above each.
-Image8 makePreview(const EyeModel &model, const ImageSet &set, const Picture &picture,
-                   const Region &region, int zoom, const std::array<double, modeCount> &errors);
+// What the eye sees in a mode, in code values: all of it, or the part in the region.
+Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
+                      const Transfer &transfer = {});
+Picture perceivedMode(const EyeModel &model, const ImageSet &set, int mode,
+                      const Transfer &transfer, const Region &region);
+
+// One row of the preview: what the eye sees under this model, and the model's figures.
+struct PreviewRow {
+    const EyeModel *model;
+    Figures figures;
+};
+
+// The picture, then one row per eye model with the three modes' perceived images and their
+// errors, each cut to the region, magnified by zoom and labelled.
+Image8 makePreview(std::span<const PreviewRow> rows, const ImageSet &set, const Picture &picture,
+                   const Region &region, int zoom, const Transfer &transfer);
 
 // The README.txt the viewer reads: its first line gives the display resolution, the rest
-// describes the files.
-std::string readmeText(int screenWidth, int screenHeight, int factor, const std::string &source,
-                       const std::array<double, modeCount> &errors);
+// describes the files and how they were made.
+struct ReadmeFacts {
+    int screenWidth = 0;
+    int screenHeight = 0;
+    int factor = 2;
+    std::string source;
+    std::string model; // "display hold, transfer srgb"
+    Figures figures;
+};
+std::string readmeText(const ReadmeFacts &facts);
 
-// Writes "0Image.ppm" .. "3Image.ppm" into the directory.
+// Writes "0Image.ppm" .. "3Image.ppm" into the directory, creating it if need be.
 void writeImageSet(const std::string &directory, const ImageSet &set);
 
 } // namespace moiravel::images

@@ -1,14 +1,17 @@
 #include "picture.h"
 
+#include "plain_ppm.h"
+
 #include <png.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <memory>
+#include <cstring>
+#include <new>
 #include <stdexcept>
 
 namespace moiravel::images {
@@ -20,15 +23,60 @@ std::uint8_t toByte(float value) {
     return static_cast<std::uint8_t>(std::clamp(rounded, 0.0f, 255.0f));
 }
 
-std::string readWholeFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot open " + path);
+[[noreturn]] void fail(const std::string &path, const std::string &reason) {
+    throw std::runtime_error(path + ": " + reason);
+}
+
+// The start of a text for a message: printable ASCII kept, the rest as \xNN, at most 24 bytes.
+std::string shown(const std::string &text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size() && i < 24; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7f) {
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", c);
+            out += code;
+        }
     }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return text.size() > 24 ? out + "..." : out;
+}
+
+std::string readWholeFile(const std::string &path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        fail(path, std::string("cannot open: ") + std::strerror(errno));
+    }
+    if (S_ISDIR(status.st_mode)) {
+        fail(path, "is a directory, not a picture");
+    }
+    if (!S_ISREG(status.st_mode)) {
+        fail(path, "is not a regular file");
+    }
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        fail(path, std::string("cannot open: ") + std::strerror(errno));
+    }
+    std::string data;
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        data.append(buffer, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        fail(path, std::string("cannot read: ") + std::strerror(error));
+    }
+    return data;
 }
 
 // Parser for the PPM header and plain samples: whitespace and '#' comments between tokens.
+// Failures name the line and what was expected there.
 class PpmScanner {
   public:
     PpmScanner(const std::string &data, const std::string &path) : data_(data), path_(path) {}
@@ -48,59 +96,69 @@ class PpmScanner {
         }
     }
 
-    long number() {
+    // A whole number from low to high; what names it in a failure ("the width").
+    long number(const std::string &what, long low, long high) {
         skipSpace();
+        const std::size_t start = pos_;
         long value = 0;
-        std::size_t digits = 0;
         while (pos_ < data_.size() && std::isdigit(static_cast<unsigned char>(data_[pos_]))) {
-            value = value * 10 + (data_[pos_] - '0');
-            if (value > 1'000'000'000L) {
-                fail("number too large");
-            }
+            value = std::min(value * 10 + (data_[pos_] - '0'), 1'000'000'000'000L);
             ++pos_;
-            ++digits;
         }
-        if (digits == 0) {
-            fail("expected a number");
+        if (pos_ == start) {
+            if (pos_ >= data_.size()) {
+                fail("expected " + what + ", found the end of the file");
+            }
+            std::size_t end = start;
+            while (end < data_.size() && !std::isspace(static_cast<unsigned char>(data_[end]))) {
+                ++end;
+            }
+            fail("expected " + what + ", found '" + shown(data_.substr(start, end - start)) + "'");
+        }
+        if (value < low || value > high) {
+            pos_ = start;
+            fail("expected " + what + " from " + std::to_string(low) + " to " +
+                 std::to_string(high) + ", found " +
+                 (value >= 1'000'000'000'000L ? std::string("a longer number")
+                                              : std::to_string(value)));
         }
         return value;
     }
 
     std::size_t position() const { return pos_; }
-    void advance(std::size_t n) { pos_ += n; }
+    int line() const {
+        return 1 + static_cast<int>(std::count(
+                       data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(pos_), '\n'));
+    }
 
     [[noreturn]] void fail(const std::string &what) const {
-        throw std::runtime_error(path_ + ": " + what);
+        images::fail(path_, "line " + std::to_string(line()) + ": " + what);
     }
 
   private:
     const std::string &data_;
     const std::string &path_;
-    std::size_t pos_ = 0;
+    std::size_t pos_ = 2; // after the magic number
 };
 
 Picture parsePpm(const std::string &data, const std::string &path) {
     PpmScanner scan(data, path);
     const bool plain = data[1] == '3';
-    scan.advance(2);
-    const long width = scan.number();
-    const long height = scan.number();
-    const long maxval = scan.number();
-    if (width <= 0 || height <= 0 || width * height > 400'000'000L / 3) {
-        scan.fail("unsupported picture size");
+    constexpr long largest = 100'000'000;
+    const long width = scan.number("the width", 1, largest);
+    const long height = scan.number("the height", 1, largest);
+    if (width * height > 400'000'000L / 3) {
+        scan.fail("the picture is " + std::to_string(width) + " x " + std::to_string(height) +
+                  "; at most 133 million pixels are supported");
     }
-    if (maxval <= 0 || maxval > 65535) {
-        scan.fail("maxval must be 1..65535");
-    }
+    const long maxval = scan.number("the maxval", 1, 65535);
     Picture picture(static_cast<int>(width), static_cast<int>(height));
     const float scale = 255.0f / static_cast<float>(maxval);
     const std::size_t count = picture.samples.size();
     if (plain) {
+        const std::string of = " of " + std::to_string(count);
         for (std::size_t i = 0; i < count; ++i) {
-            const long value = scan.number();
-            if (value > maxval) {
-                scan.fail("sample above maxval");
-            }
+            const long value = scan.number("sample " + std::to_string(i + 1) + of, 0, maxval);
             picture.samples[i] = static_cast<float>(value) * scale;
         }
         return picture;
@@ -108,8 +166,11 @@ Picture parsePpm(const std::string &data, const std::string &path) {
     // Raw samples follow exactly one whitespace character after the maxval.
     const std::size_t start = scan.position() + 1;
     const std::size_t bytesPerSample = maxval < 256 ? 1 : 2;
-    if (data.size() < start + count * bytesPerSample) {
-        scan.fail("file too short");
+    const std::size_t needed = count * bytesPerSample;
+    const std::size_t have = data.size() > start ? data.size() - start : 0;
+    if (have < needed) {
+        scan.fail("expected " + std::to_string(needed) + " bytes of samples after the maxval, " +
+                  "found " + std::to_string(have));
     }
     const auto *bytes = reinterpret_cast<const unsigned char *>(data.data() + start);
     for (std::size_t i = 0; i < count; ++i) {
@@ -134,6 +195,27 @@ void pngFail(png_structp png, png_const_charp message) {
 
 void pngWarn(png_structp, png_const_charp) {}
 
+// libpng's and zlib's messages in the words of someone who does not know the format's inside.
+std::string pngReason(const std::string &message) {
+    const auto has = [&message](const char *part) {
+        return message.find(part) != std::string::npos;
+    };
+    if (has("file too short")) {
+        return "the file is cut short (truncated PNG)";
+    }
+    if (has("CRC")) {
+        return "corrupt file: a chunk's checksum does not match its contents";
+    }
+    if (has("IHDR")) {
+        return "invalid image header";
+    }
+    if (has("IDAT") || has("image data") || has("invalid") || has("incorrect") ||
+        has("ecompress") || has("zlib") || has("stream")) {
+        return "corrupt image data";
+    }
+    return "corrupt or unsupported PNG file";
+}
+
 struct PngMemoryReader {
     const std::string *data;
     std::size_t pos;
@@ -149,12 +231,14 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t length) {
 }
 
 bool pngReadHeader(png_structp png, png_infop info, PngMemoryReader *reader, png_uint_32 *width,
-                   png_uint_32 *height, std::size_t *rowBytes) {
+                   png_uint_32 *height, std::size_t *rowBytes, bool *hadAlpha) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
     png_set_read_fn(png, reader, readFromMemory);
     png_read_info(png, info);
+    *hadAlpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) != 0 ||
+                png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_strip_alpha(png);
@@ -175,7 +259,16 @@ bool pngReadRows(png_structp png, png_bytepp rows) {
     return true;
 }
 
-Picture parsePng(const std::string &data, const std::string &path) {
+bool pngReadEnd(png_structp png) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_read_end(png, nullptr);
+    return true;
+}
+
+Picture parsePng(const std::string &data, const std::string &path,
+                 std::vector<std::string> *notes) {
     PngErrorState errors;
     struct ReadStructs {
         png_structp png = nullptr;
@@ -185,7 +278,7 @@ Picture parsePng(const std::string &data, const std::string &path) {
     handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, pngFail, pngWarn);
     handles.info = handles.png ? png_create_info_struct(handles.png) : nullptr;
     if (!handles.info) {
-        throw std::runtime_error("libpng initialisation failed");
+        throw std::bad_alloc();
     }
     png_structp png = handles.png;
     png_infop info = handles.info;
@@ -193,12 +286,14 @@ Picture parsePng(const std::string &data, const std::string &path) {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     std::size_t rowBytes = 0;
-    if (!pngReadHeader(png, info, &reader, &width, &height, &rowBytes)) {
-        throw std::runtime_error(path + ": " + errors.message);
+    bool hadAlpha = false;
+    if (!pngReadHeader(png, info, &reader, &width, &height, &rowBytes, &hadAlpha)) {
+        fail(path, pngReason(errors.message));
     }
     if (rowBytes != static_cast<std::size_t>(width) * 3 ||
         static_cast<double>(width) * height > 400e6 / 3) {
-        throw std::runtime_error(path + ": unsupported PNG layout or size");
+        fail(path, "the picture is " + std::to_string(width) + " x " + std::to_string(height) +
+                       "; at most 133 million pixels are supported");
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * height * 3);
     std::vector<png_bytep> rows(height);
@@ -206,7 +301,16 @@ Picture parsePng(const std::string &data, const std::string &path) {
         rows[y] = bytes.data() + static_cast<std::size_t>(y) * width * 3;
     }
     if (!pngReadRows(png, rows.data())) {
-        throw std::runtime_error(path + ": " + errors.message);
+        fail(path, pngReason(errors.message));
+    }
+    if (notes != nullptr) {
+        if (!pngReadEnd(png)) {
+            notes->push_back("warning: the file has no end chunk; it may be cut short");
+        }
+        if (hadAlpha) {
+            notes->push_back("note: the alpha channel is dropped; the picture is used as if "
+                             "it were opaque");
+        }
     }
     Picture picture(static_cast<int>(width), static_cast<int>(height));
     std::copy(bytes.begin(), bytes.end(), picture.samples.begin());
@@ -237,56 +341,30 @@ Picture crop(const Picture &picture, int x, int y, int width, int height) {
     return out;
 }
 
-Picture readPicture(const std::string &path) {
+Picture readPicture(const std::string &path, std::vector<std::string> *notes) {
     const std::string data = readWholeFile(path);
     static const unsigned char pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (data.size() >= 8 && std::equal(pngSignature, pngSignature + 8,
                                        reinterpret_cast<const unsigned char *>(data.data()))) {
-        return parsePng(data, path);
+        return parsePng(data, path, notes);
     }
     if (data.size() >= 2 && data[0] == 'P' && (data[1] == '3' || data[1] == '6')) {
         return parsePpm(data, path);
     }
-    throw std::runtime_error(path + ": not a PNG or a P3/P6 PPM file");
+    if (data.empty()) {
+        fail(path, "the file is empty");
+    }
+    fail(path, "not a PNG or a P3/P6 PPM picture: it starts with \"" + shown(data) + "\"");
 }
 
 std::string formatPlainPpm(const Image8 &image) {
-    std::string out =
-        "P3\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
-    constexpr std::size_t maxLine = 70;
-    out.reserve(out.size() + image.samples.size() * 4);
-    std::size_t lineLength = 0;
-    char token[4];
-    for (const std::uint8_t sample : image.samples) {
-        std::size_t length = 0;
-        if (sample >= 100) {
-            token[length++] = static_cast<char>('0' + sample / 100);
-        }
-        if (sample >= 10) {
-            token[length++] = static_cast<char>('0' + sample / 10 % 10);
-        }
-        token[length++] = static_cast<char>('0' + sample % 10);
-        if (lineLength > 0 && lineLength + 1 + length > maxLine) {
-            out.push_back('\n');
-            lineLength = 0;
-        }
-        if (lineLength > 0) {
-            out.push_back(' ');
-            ++lineLength;
-        }
-        out.append(token, length);
-        lineLength += length;
-    }
-    out.push_back('\n');
-    return out;
+    return moiravel::formatPlainPpm(image.width, image.height, image.samples.data());
 }
 
 void writePlainPpm(const std::string &path, const Image8 &image) {
-    const std::string text = formatPlainPpm(image);
-    std::ofstream out(path, std::ios::binary);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!out.flush()) {
-        throw std::runtime_error("cannot write " + path);
+    std::string reason;
+    if (!writePlainPpmFile(path, image.width, image.height, image.samples.data(), reason)) {
+        fail(path, "cannot write: " + reason);
     }
 }
 
@@ -313,7 +391,7 @@ bool pngWriteAll(png_structp png, png_infop info, std::FILE *file, const Image8 
 void writePng(const std::string &path, const Image8 &image) {
     std::FILE *file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        throw std::runtime_error("cannot write " + path);
+        fail(path, std::string("cannot write: ") + std::strerror(errno));
     }
     PngErrorState errors;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, pngFail, pngWarn);
@@ -322,7 +400,7 @@ void writePng(const std::string &path, const Image8 &image) {
     png_destroy_write_struct(&png, &info);
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
-        throw std::runtime_error("cannot write " + path + ": " + errors.message);
+        fail(path, "cannot write the PNG file");
     }
 }
 

@@ -38,8 +38,10 @@ Picture toPicture(const Image8 &image);
 Picture crop(const Picture &picture, int x, int y, int width, int height);
 
 // Reads a PPM (P3 or P6, any maxval up to 65535) or a PNG file, chosen by its content.
-// Samples are scaled to 0..255. Throws std::runtime_error with a readable message on failure.
-Picture readPicture(const std::string &path);
+// Samples are scaled to 0..255. Throws std::runtime_error with "PATH: reason" in plain words on
+// failure (for a PPM with the line and what was expected there). Warnings and notes that do not
+// stop the reading ("warning: ...", "note: ...") go to notes when it is given.
+Picture readPicture(const std::string &path, std::vector<std::string> *notes = nullptr);
 
 // Writes a plain PPM: magic P3, maxval 255, no line longer than 70 characters.
 void writePlainPpm(const std::string &path, const Image8 &image);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -174,134 +175,160 @@ int textWidth(std::string_view text, int scale) {
     return text.empty() ? 0 : (static_cast<int>(text.size()) * 6 - 1) * scale;
 }
 
-TestPattern makeTestPattern(int width, int height, int factor) {
-    const float grey[3] = {96, 96, 96};
-    const float white[3] = {255, 255, 255};
-    const float black[3] = {0, 0, 0};
-    const float yellow[3] = {255, 230, 0};
-    const float red[3] = {230, 20, 20};
-    const float cyan[3] = {0, 200, 230};
-    const float blue[3] = {20, 40, 200};
-    TestPattern pattern{Picture(width, height, grey[0]), {}};
-    Picture &picture = pattern.picture;
-    const int k = std::max(1, factor);
-    const int margin = 4 * k;
+namespace {
 
-    // Title, legible at display resolution (font pixels of one display pixel and more).
-    const int titleScale = 3 * k;
-    const std::string title = "MOIRAVEL TEST PICTURE - FACTOR " + std::to_string(k);
-    drawText(picture, margin, margin, title, titleScale, white);
-    const int top = margin * 2 + textHeight(titleScale);
+constexpr float white[3] = {255, 255, 255};
+constexpr float black[3] = {0, 0, 0};
+constexpr float yellow[3] = {255, 230, 0};
 
-    // Left third: line pairs, vertical and horizontal, from twice the display's Nyquist period
-    // (4 display pixels per pair) down to the picture's own (2 picture pixels per pair).
+// Where the parts of the picture go; all in picture pixels.
+struct Layout {
+    int width = 0;
+    int height = 0;
+    int factor = 1;
+    int margin = 0;
+    int top = 0; // below the title
+    int leftWidth = 0;
+    int middleWidth = 0;
+};
+
+// The title, legible at display resolution (font pixels of one display pixel and more).
+void drawTitle(Picture &picture, const Layout &layout) {
+    const std::string title = "MOIRAVEL TEST PICTURE - FACTOR " + std::to_string(layout.factor);
+    drawText(picture, layout.margin, layout.margin, title, 3 * layout.factor, white);
+}
+
+// Left third: line pairs, vertical and horizontal, from twice the display's Nyquist period
+// (4 display pixels per pair) down to the picture's own (2 picture pixels per pair).
+void drawLinePairs(Picture &picture, const Layout &layout) {
+    const int k = layout.factor;
+    const int margin = layout.margin;
     std::vector<double> periods = {4.0 * k, 3.0 * k, 2.0 * k, 1.5 * k, 1.0 * k, 2.0};
     std::sort(periods.begin(), periods.end(), std::greater<>());
     periods.erase(std::unique(periods.begin(), periods.end()), periods.end());
     periods.erase(std::remove_if(periods.begin(), periods.end(), [](double p) { return p < 2; }),
                   periods.end());
-    const int leftWidth = width / 3;
-    const int rowHeight = std::max(1, (height - top - margin) / static_cast<int>(periods.size()));
-    const int labelScale = k;
+    const int rowHeight =
+        std::max(1, (layout.height - layout.top - margin) / static_cast<int>(periods.size()));
+    const int blockWidth = (layout.leftWidth - 3 * margin) / 2;
     for (std::size_t i = 0; i < periods.size(); ++i) {
-        const int y0 = top + static_cast<int>(i) * rowHeight;
+        const int y0 = layout.top + static_cast<int>(i) * rowHeight;
         std::string label = formatPixels(periods[i] / k);
         if (periods[i] == 2.0 * k) {
             label += " NYQUIST";
         }
-        drawText(picture, margin, y0, label, labelScale, yellow);
-        const int barsTop = y0 + textHeight(labelScale) + margin / 2;
+        drawText(picture, margin, y0, label, k, yellow);
+        const int barsTop = y0 + textHeight(k) + margin / 2;
         const int barsBottom = y0 + rowHeight - margin;
-        const int blockWidth = (leftWidth - 3 * margin) / 2;
-        fillRect(picture, margin - 1, barsTop - 1, margin + blockWidth + 1, barsBottom + 1, black);
-        drawBars(picture, margin, barsTop, margin + blockWidth, barsBottom, periods[i], true);
-        const int x1 = 2 * margin + blockWidth;
-        fillRect(picture, x1 - 1, barsTop - 1, x1 + blockWidth + 1, barsBottom + 1, black);
-        drawBars(picture, x1, barsTop, x1 + blockWidth, barsBottom, periods[i], false);
+        for (const bool vertical : {true, false}) {
+            const int x0 = vertical ? margin : 2 * margin + blockWidth;
+            fillRect(picture, x0 - 1, barsTop - 1, x0 + blockWidth + 1, barsBottom + 1, black);
+            drawBars(picture, x0, barsTop, x0 + blockWidth, barsBottom, periods[i], vertical);
+        }
     }
+}
 
-    // Middle third: the zone plate.
-    const int middleWidth = width / 3;
-    const double radius = std::max(1.0, std::min(middleWidth, height - top) / 2.0 - margin);
-    const double cx = leftWidth + middleWidth / 2.0;
-    const double cy = top + (height - top) / 2.0;
-    drawZonePlate(picture, cx, cy, radius);
+// The words of the sentences wrapped to lines of at most perLine characters.
+std::vector<std::string> wrapSentences(std::span<const std::string> sentences, int perLine) {
+    std::vector<std::string> lines;
+    for (const std::string &sentence : sentences) {
+        std::string line;
+        std::size_t start = 0;
+        while (start < sentence.size()) {
+            const std::size_t end = std::min(sentence.find(' ', start), sentence.size());
+            const std::string word = sentence.substr(start, end - start);
+            if (!line.empty() && static_cast<int>(line.size() + 1 + word.size()) > perLine) {
+                lines.push_back(line);
+                line.clear();
+            }
+            line += (line.empty() ? "" : " ") + word;
+            start = end + 1;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
 
-    // Right third: text from one picture pixel per font pixel (a glyph smaller than 3 x 4
-    // display pixels at factor 2) up to one display pixel per font pixel, in several colours.
-    const int right = leftWidth + middleWidth + margin;
-    const int textRegionWidth = width - right - margin;
+// Right third: text from one picture pixel per font pixel (a glyph smaller than 3 x 4 display
+// pixels at factor 2) up to one display pixel per font pixel, in several colours, the finest
+// in the middle of the stack, level with centreY.
+void drawTextBlocks(Picture &picture, const Layout &layout, double centreY) {
+    const float red[3] = {230, 20, 20};
+    const float cyan[3] = {0, 200, 230};
+    const float blue[3] = {20, 40, 200};
+    const int margin = layout.margin;
+    const int right = layout.leftWidth + layout.middleWidth + margin;
+    const int regionWidth = layout.width - right - margin;
     const std::string sentences[] = {
         "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789",
         "SPHINX OF BLACK QUARTZ, JUDGE MY VOW. (15% + 27/4 = 33.75)",
         "PACK MY BOX WITH FIVE DOZEN LIQUOR JUGS!",
     };
-    struct TextStyle {
+    struct Block {
         int scale;
         const float *ink;
         const float *paper;
-    };
-    // The finest text in the middle of the stack, level with the zone plate's centre.
-    const TextStyle styles[] = {{2, black, white}, {1, black, white}, {1, white, black},
-                                {1, yellow, blue}, {2, red, cyan},    {k, black, white}};
-    struct Block {
-        TextStyle style;
         std::vector<std::string> lines;
-        int height;
+        int height = 0;
     };
-    std::vector<Block> blocks;
+    std::vector<Block> blocks = {{2, black, white, {}}, {1, black, white, {}},
+                                 {1, white, black, {}}, {1, yellow, blue, {}},
+                                 {2, red, cyan, {}},    {layout.factor, black, white, {}}};
     int stackHeight = 0;
-    for (const TextStyle &style : styles) {
-        // Wrap the sentences to the region's width.
-        Block block{style, {}, 0};
-        const int perLine = std::max(1, (textRegionWidth - 2 * style.scale) / (6 * style.scale));
-        for (const std::string &sentence : sentences) {
-            std::string line;
-            std::size_t start = 0;
-            while (start < sentence.size()) {
-                std::size_t end = sentence.find(' ', start);
-                if (end == std::string::npos) {
-                    end = sentence.size();
-                }
-                const std::string word = sentence.substr(start, end - start);
-                if (!line.empty() && static_cast<int>(line.size() + 1 + word.size()) > perLine) {
-                    block.lines.push_back(line);
-                    line.clear();
-                }
-                line += (line.empty() ? "" : " ") + word;
-                start = end + 1;
-            }
-            block.lines.push_back(line);
-        }
-        block.height = static_cast<int>(block.lines.size()) * 9 * style.scale + 2 * style.scale;
+    for (Block &block : blocks) {
+        const int perLine = std::max(1, (regionWidth - 2 * block.scale) / (6 * block.scale));
+        block.lines = wrapSentences(sentences, perLine);
+        block.height = static_cast<int>(block.lines.size()) * 9 * block.scale + 2 * block.scale;
         stackHeight += block.height + margin;
-        blocks.push_back(std::move(block));
     }
-    int y = std::max(top, static_cast<int>(cy) - stackHeight / 2);
+    int y = std::max(layout.top, static_cast<int>(centreY) - stackHeight / 2);
     for (const Block &block : blocks) {
-        if (y + block.height > height - margin) {
+        if (y + block.height > layout.height - margin) {
             break;
         }
-        const TextStyle &style = block.style;
-        fillRect(picture, right, y, right + textRegionWidth, y + block.height, style.paper);
+        fillRect(picture, right, y, right + regionWidth, y + block.height, block.paper);
         for (std::size_t i = 0; i < block.lines.size(); ++i) {
-            drawText(picture, right + 2 * style.scale,
-                     y + 2 * style.scale + static_cast<int>(i) * 9 * style.scale, block.lines[i],
-                     style.scale, style.ink);
+            drawText(picture, right + 2 * block.scale,
+                     y + 2 * block.scale + static_cast<int>(i) * 9 * block.scale, block.lines[i],
+                     block.scale, block.ink);
         }
         y += block.height + margin;
     }
+}
+
+} // namespace
+
+TestPattern makeTestPattern(int width, int height, int factor) {
+    TestPattern pattern{Picture(width, height, 96.0f), {}};
+    Picture &picture = pattern.picture;
+    Layout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.factor = std::max(1, factor);
+    layout.margin = 4 * layout.factor;
+    layout.top = layout.margin * 2 + textHeight(3 * layout.factor);
+    layout.leftWidth = width / 3;
+    layout.middleWidth = width / 3;
+
+    drawTitle(picture, layout);
+    drawLinePairs(picture, layout);
+    // Middle third: the zone plate.
+    const double radius =
+        std::max(1.0, std::min(layout.middleWidth, height - layout.top) / 2.0 - layout.margin);
+    const double cx = layout.leftWidth + layout.middleWidth / 2.0;
+    const double cy = layout.top + (height - layout.top) / 2.0;
+    drawZonePlate(picture, cx, cy, radius);
+    drawTextBlocks(picture, layout, cy);
 
     // The preview region: the zone plate's rim, at the picture's Nyquist frequency, beside the
     // finest text.
-    const int previewWidth = std::min(width, 200 * k);
-    const int previewHeight = std::min(height, 150 * k);
-    pattern.highlight.width = previewWidth;
-    pattern.highlight.height = previewHeight;
-    pattern.highlight.x =
-        std::clamp(static_cast<int>(cx + radius) - previewWidth * 2 / 5, 0, width - previewWidth);
-    pattern.highlight.y =
-        std::clamp(static_cast<int>(cy) - previewHeight / 2, 0, height - previewHeight);
+    const int k = layout.factor;
+    Region &region = pattern.highlight;
+    region.width = std::min(width, 200 * k);
+    region.height = std::min(height, 150 * k);
+    region.x =
+        std::clamp(static_cast<int>(cx + radius) - region.width * 2 / 5, 0, width - region.width);
+    region.y = std::clamp(static_cast<int>(cy) - region.height / 2, 0, height - region.height);
     return pattern;
 }
 

@@ -76,24 +76,6 @@ TEST(TrackedDisplacement, FollowsTheImageAtItsMeanVelocity) {
     EXPECT_NEAR(shift.y, 0.0, 1e-12);
 }
 
-TEST(CoverAxis, SplitsPicturePixelsBetweenTheDisplayPixelsTheyOverlap) {
-    // Factor 2, placed one picture pixel to the left: display pixel j covers [2j - 1, 2j + 1).
-    const AxisCover shifted = coverAxis(6, 3, 2, -1.0);
-    EXPECT_EQ(shifted.first, (std::vector<int>{0, 1, 1, 2, 2, 2}));
-    for (float w : shifted.weight0) {
-        EXPECT_EQ(w, 1.0f);
-    }
-    // Factor 3, half a display pixel to the left: pixel 1 straddles display pixels 0 and 1.
-    const AxisCover odd = coverAxis(9, 3, 3, -1.5);
-    EXPECT_EQ(odd.first[1], 0);
-    EXPECT_EQ(odd.second[1], 1);
-    EXPECT_FLOAT_EQ(odd.weight0[1], 0.5f);
-    EXPECT_FLOAT_EQ(odd.weight1[1], 0.5f);
-    for (std::size_t i = 0; i < odd.first.size(); ++i) {
-        EXPECT_FLOAT_EQ(odd.weight0[i] + odd.weight1[i], 1.0f);
-    }
-}
-
 Picture randomPicture(int width, int height, unsigned seed) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> sample(0.0f, 255.0f);

@@ -67,41 +67,6 @@ const char *displayModelName(DisplayModel model) {
     return model == DisplayModel::hold ? "hold" : "flash";
 }
 
-AxisCover coverAxis(int pictureSize, int displaySize, int factor, double offset) {
-    if (pictureSize <= 0 || displaySize <= 0 || factor <= 0) {
-        throw std::invalid_argument("coverAxis: bad sizes");
-    }
-    AxisCover cover;
-    cover.first.resize(pictureSize);
-    cover.second.resize(pictureSize);
-    cover.weight0.resize(pictureSize);
-    cover.weight1.resize(pictureSize);
-    constexpr double epsilon = 1e-9;
-    for (int i = 0; i < pictureSize; ++i) {
-        int a = static_cast<int>(std::floor((i - offset) / factor + epsilon));
-        const double end = (a + 1.0) * factor + offset; // where display pixel a ends
-        int b = a;
-        double w0 = 1.0;
-        double w1 = 0.0;
-        if (end < i + 1.0 - epsilon) {
-            b = a + 1;
-            w0 = end - i;
-            w1 = 1.0 - w0;
-        }
-        a = std::clamp(a, 0, displaySize - 1);
-        b = std::clamp(b, 0, displaySize - 1);
-        if (a == b) {
-            w0 += w1;
-            w1 = 0.0;
-        }
-        cover.first[i] = a;
-        cover.second[i] = b;
-        cover.weight0[i] = static_cast<float>(w0);
-        cover.weight1[i] = static_cast<float>(w1);
-    }
-    return cover;
-}
-
 namespace {
 
 // The length of [u, u + 1) and [a, a + size) in common.

@@ -37,19 +37,6 @@ Shift trackedDisplacement(std::span<const ShownFrame> frames);
 // half a display pixel to the right and half a display pixel down.
 inline constexpr Shift subimage1Displacement{0.5, 0.5};
 
-// How one axis of a subimage covers the picture: display pixel j covers picture coordinates
-// [j * factor + offset, (j + 1) * factor + offset). Each picture pixel i, covering [i, i + 1),
-// takes the display pixels it overlaps, weighted by the length of the overlap (the weights sum
-// to 1). Display pixels beyond the subimage's edge are replaced by the edge pixel.
-struct AxisCover {
-    std::vector<int> first;     // per picture pixel: the first display pixel it overlaps
-    std::vector<int> second;    // the second one (equal to first when there is only one)
-    std::vector<float> weight0; // overlap with first
-    std::vector<float> weight1; // overlap with second (0 when equal to first)
-};
-
-AxisCover coverAxis(int pictureSize, int displaySize, int factor, double offset);
-
 // How the display presents each frame. hold: the frame stands on the screen for the whole
 // refresh while the tracking eye moves on, so each subimage reaches the eye smeared along the
 // movement. flash: the frame lights up for an instant (strobed or impulse displays).

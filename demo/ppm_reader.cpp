@@ -302,12 +302,15 @@ std::size_t readShortSamples(const char *&, const char *, std::uint8_t *, std::s
 
 // The sample loop: decimal integers with an optional sign, separated by any
 // white space. Stores the low 8 bits of each; stops at the first token that is
-// not an integer in the signed 32-bit range, and sets stop to that token (or
-// the end). Returns the count stored.
-std::size_t readSamples(const char *p, const char *end, std::uint8_t *out, std::size_t count,
-                        const char *&stop) {
+// not an integer in the signed 32-bit range. Returns the count stored and
+// where it stopped: at the end, or at the digits (or other character) after
+// the failed token's sign, if it has one.
+struct SampleRun {
+    std::size_t stored;
+    const char *stop;
+};
+SampleRun readSamples(const char *p, const char *end, std::uint8_t *out, std::size_t count) {
     std::size_t stored = 0;
-    stop = end;
     while (stored < count) {
         stored += readShortSamples(p, end, out + stored, count - stored);
         if (stored == count) {
@@ -319,7 +322,6 @@ std::size_t readSamples(const char *p, const char *end, std::uint8_t *out, std::
         if (p == end) {
             break;
         }
-        const char *token = p;
         bool negative = false;
         if (*p == '+' || *p == '-') {
             negative = *p == '-';
@@ -333,7 +335,6 @@ std::size_t readSamples(const char *p, const char *end, std::uint8_t *out, std::
             ++p;
         }
         if (p == digits) {
-            stop = token;
             break;
         }
         if (p != end && classOf(*p) == digitChar) {
@@ -346,14 +347,14 @@ std::size_t readSamples(const char *p, const char *end, std::uint8_t *out, std::
                 ++p;
             } while (p != end && classOf(*p) == digitChar);
             if (magnitude > (negative ? 0x80000000u : 0x7FFFFFFFu)) {
-                stop = token;
+                p = digits;
                 break;
             }
             value = static_cast<std::uint32_t>(magnitude);
         }
         out[stored++] = static_cast<std::uint8_t>(negative ? 0u - value : value);
     }
-    return stored;
+    return {stored, p};
 }
 
 // The line and column, counted from 1, of the byte at `at`.
@@ -491,10 +492,16 @@ bool readPpm(const char *data, std::size_t size, PixelBuffer &pixels, std::uint3
     if (in.failed()) {
         return fail(PpmFailure::headerLineTooLong, nullptr);
     }
-    const char *stop = nullptr;
-    const std::size_t stored = readSamples(samples, in.end(), pixels.data(), pixels.size(), stop);
+    const SampleRun run = readSamples(samples, in.end(), pixels.data(), pixels.size());
+    const std::size_t stored = run.stored;
     if (stored == pixels.size()) {
         return true;
+    }
+    // A sign is never the last character of a sample read, so one just
+    // before the stop belongs to the failed token.
+    const char *stop = run.stop;
+    if (stop != samples && (stop[-1] == '+' || stop[-1] == '-')) {
+        --stop;
     }
     error.value = stored;
     if (stop == in.end()) {

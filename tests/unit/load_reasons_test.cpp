@@ -55,6 +55,12 @@ std::vector<BadFile> badFiles() {
          "sample 5 of 6 is not a 32-bit decimal number: \"thirty\""},
         {"P3\r\n2 1\r\n255\r\n1 2 3\r\n# no\r\n", PpmFailure::badSample, 5, 1, "sample 4 of 6"},
         {"P3\n2 1\n255\n1 2 3 4 5 2147483648\n", PpmFailure::badSample, 4, 11, "\"2147483648\""},
+        // A sign belongs to the token that fails after it.
+        {"P3\n2 1\n255\n1 2 3 4 -x 6\n", PpmFailure::badSample, 4, 9,
+         "sample 5 of 6 is not a 32-bit decimal number: \"-x\""},
+        {"P3\n2 1\n255\n1 2 3 4 5 -2147483649\n", PpmFailure::badSample, 4, 11, "\"-2147483649\""},
+        {"P3\n2 1\n255\n1 2 3 4 5 +", PpmFailure::badSample, 4, 11,
+         "sample 6 of 6 is not a 32-bit decimal number: \"+\""},
         {"P3\n2 1\n255\n1 2 3 4 5", PpmFailure::tooFewSamples, 0, 0,
          "the file ends after 5 of 6 samples"},
     };

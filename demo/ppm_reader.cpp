@@ -387,10 +387,12 @@ bool readPpm(const char *data, std::size_t size, PixelBuffer &pixels, std::uint3
     char line[lineBufferSize];
 
     // A header line that did not fit the line buffer makes every later read
-    // fail, so it is the reason for whatever check fails after it. lineStart
-    // is the start of the header line the failed check looked at, or null.
+    // fail, so it is the reason for a check that failed on such a read.
+    // lineStart is the start of the header line the failed check looked at,
+    // or null when the check failed for want of a line.
     auto fail = [&](PpmFailure failure, const char *lineStart) {
-        if (in.overlongLine() != nullptr) {
+        if (in.overlongLine() != nullptr &&
+            (lineStart == nullptr || lineStart > in.overlongLine())) {
             failure = PpmFailure::headerLineTooLong;
             lineStart = in.overlongLine();
             error.found.clear();
@@ -482,7 +484,7 @@ bool readPpm(const char *data, std::size_t size, PixelBuffer &pixels, std::uint3
     const std::uint64_t available = static_cast<std::uint64_t>(in.end() - samples);
     if (count > largeImageSampleCount && available < 2 * count - 1) {
         error.bytes = available;
-        return fail(PpmFailure::tooLargeForFile, sizeLine);
+        return fail(PpmFailure::tooLargeForFile, in.failed() ? nullptr : sizeLine);
     }
     try {
         pixels.resize(static_cast<std::size_t>(count));

@@ -37,6 +37,14 @@ std::vector<BadFile> badFiles() {
          2, 0, "header line longer"},
         {"P3\n2 1\n255" + std::string(300, ' ') + "\n1 2 3 4 5 6\n", PpmFailure::headerLineTooLong,
          3, 0, "header line longer"},
+        // A check on a line read before the over-long one, or on that line
+        // itself, still gives its own reason.
+        {"P3\n0 1\n255" + std::string(300, ' ') + "\n1 2 3\n", PpmFailure::zeroSize, 2, 0,
+         "size 0 x 1 has no pixels"},
+        {"P6" + std::string(300, 'x') + "\n2 1\n255\n", PpmFailure::wrongMagic, 1, 0,
+         "found \"P6xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\""},
+        {"P3\n37000 37000\n255" + std::string(300, ' ') + "\n1 2 3\n",
+         PpmFailure::headerLineTooLong, 3, 0, "header line longer"},
         {"P3\n# only a comment\n", PpmFailure::endsBeforeSizeLine, 0, 0,
          "the file ends before the size line"},
         {"P3\n# c\n2 x\n255\n", PpmFailure::badSizeLine, 3, 0,

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -67,6 +70,7 @@ class TextCursor {
         if (failed_) {
             return;
         }
+        const char *start = pos_;
         for (;;) {
             if (pos_ == end_) {
                 eof_ = true;
@@ -82,6 +86,7 @@ class TextCursor {
             }
             if (count == lineBufferSize - 1) {
                 failed_ = true;
+                overlongLine_ = start;
                 break;
             }
             line[count++] = c;
@@ -92,6 +97,8 @@ class TextCursor {
 
     const char *position() const { return pos_; }
     const char *end() const { return end_; }
+    // The start of the line that was too long for the line buffer, or null.
+    const char *overlongLine() const { return overlongLine_; }
 
   private:
     // The character at pos_, with "\r\n" seen as "\n".
@@ -112,6 +119,7 @@ class TextCursor {
     const char *end_;
     bool eof_ = false;
     bool failed_ = false;
+    const char *overlongLine_ = nullptr;
 };
 
 bool isDigitInBase(unsigned char c, unsigned base, unsigned &digit) {
@@ -127,13 +135,19 @@ bool isDigitInBase(unsigned char c, unsigned base, unsigned &digit) {
     return digit < base;
 }
 
-// One integer as scanf's "%i" converts it: leading white space skipped, an
-// optional sign, then hexadecimal after 0x, octal after a leading 0, decimal
-// otherwise. The result is the converted value reduced to 32 bits.
-bool scanInteger(const char *&text, std::uint32_t &value) {
+// One "%i" conversion as glibc's scanf makes it: leading white space
+// skipped, an optional sign, then hexadecimal after 0x (a 0x with no hex digit
+// after it reads as 0, the x consumed), octal after a leading 0, decimal
+// otherwise. The value saturates at the range of a 64-bit long, and its low
+// 32 bits are stored. Returns 1 when converted, 0 when no number stands at
+// text, -1 when text ends first; text then points past the number.
+int scanInteger(const char *&text, std::uint32_t &value) {
     const char *p = text;
     while (isSpace(static_cast<unsigned char>(*p))) {
         ++p;
+    }
+    if (*p == '\0') {
+        return -1;
     }
     bool negative = false;
     if (*p == '+' || *p == '-') {
@@ -141,25 +155,34 @@ bool scanInteger(const char *&text, std::uint32_t &value) {
         ++p;
     }
     unsigned base = 10;
-    unsigned digit = 0;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
-        isDigitInBase(static_cast<unsigned char>(p[2]), 16, digit)) {
-        base = 16;
-        p += 2;
-    } else if (p[0] == '0') {
+    bool converted = false;
+    if (*p == '0') {
+        converted = true;
+        ++p;
         base = 8;
+        if (*p == 'x' || *p == 'X') {
+            base = 16;
+            ++p;
+        }
     }
-    if (!isDigitInBase(static_cast<unsigned char>(*p), base, digit)) {
-        return false;
-    }
-    std::uint32_t result = 0;
+    constexpr std::uint64_t saturated = ~std::uint64_t{0};
+    std::uint64_t magnitude = 0;
+    unsigned digit = 0;
     while (isDigitInBase(static_cast<unsigned char>(*p), base, digit)) {
-        result = result * base + digit;
+        converted = true;
+        magnitude = magnitude > (saturated - digit) / base ? saturated : magnitude * base + digit;
         ++p;
     }
-    value = negative ? 0u - result : result;
+    if (!converted) {
+        return 0;
+    }
+    constexpr std::uint64_t longMinMagnitude = std::uint64_t{1} << 63;
+    const std::uint64_t asLong =
+        negative ? (magnitude >= longMinMagnitude ? longMinMagnitude : 0 - magnitude)
+                 : std::min(magnitude, longMinMagnitude - 1);
+    value = static_cast<std::uint32_t>(asLong);
     text = p;
-    return true;
+    return 1;
 }
 
 // Character classes for the sample loop.
@@ -279,8 +302,14 @@ std::size_t readShortSamples(const char *&, const char *, std::uint8_t *, std::s
 
 // The sample loop: decimal integers with an optional sign, separated by any
 // white space. Stores the low 8 bits of each; stops at the first token that is
-// not an integer in the signed 32-bit range. Returns the count stored.
-std::size_t readSamples(const char *p, const char *end, std::uint8_t *out, std::size_t count) {
+// not an integer in the signed 32-bit range. Returns the count stored and
+// where it stopped: at the end, or at the digits (or other character) after
+// the failed token's sign, if it has one.
+struct SampleRun {
+    std::size_t stored;
+    const char *stop;
+};
+SampleRun readSamples(const char *p, const char *end, std::uint8_t *out, std::size_t count) {
     std::size_t stored = 0;
     while (stored < count) {
         stored += readShortSamples(p, end, out + stored, count - stored);
@@ -318,21 +347,63 @@ std::size_t readSamples(const char *p, const char *end, std::uint8_t *out, std::
                 ++p;
             } while (p != end && classOf(*p) == digitChar);
             if (magnitude > (negative ? 0x80000000u : 0x7FFFFFFFu)) {
+                p = digits;
                 break;
             }
             value = static_cast<std::uint32_t>(magnitude);
         }
         out[stored++] = static_cast<std::uint8_t>(negative ? 0u - value : value);
     }
-    return stored;
+    return {stored, p};
 }
 
-} // namespace
+// The line and column, counted from 1, of the byte at `at`.
+void placeAt(const char *data, const char *at, PpmLoadError &error) {
+    const char *lineStart = data;
+    error.line = 1;
+    for (const char *p = data; p != at; ++p) {
+        if (*p == '\n') {
+            ++error.line;
+            lineStart = p + 1;
+        }
+    }
+    error.column = static_cast<std::uint64_t>(at - lineStart) + 1;
+}
 
-bool parsePpmImage(const char *data, std::size_t size, PixelBuffer &pixels, std::uint32_t &width,
-                   std::uint32_t &height) {
+// The token at p, up to the next white space, for a reason's text.
+std::string quoteToken(const char *p, const char *end) {
+    const char *tokenEnd = p;
+    while (tokenEnd != end && tokenEnd - p <= 64 && classOf(*tokenEnd) != spaceChar) {
+        ++tokenEnd;
+    }
+    return quoteFound(std::string_view(p, static_cast<std::size_t>(tokenEnd - p)));
+}
+
+// The reader itself, for both entry points. Every path that returns false
+// says why in error; the reasons cost nothing until a load fails.
+bool readPpm(const char *data, std::size_t size, PixelBuffer &pixels, std::uint32_t &width,
+             std::uint32_t &height, PpmLoadError &error) {
     TextCursor in(data, size);
     char line[lineBufferSize];
+
+    // A header line that did not fit the line buffer makes every later read
+    // fail, so it is the reason for a check that failed on such a read.
+    // lineStart is the start of the header line the failed check looked at,
+    // or null when the check failed for want of a line.
+    auto fail = [&](PpmFailure failure, const char *lineStart) {
+        if (in.overlongLine() != nullptr &&
+            (lineStart == nullptr || lineStart > in.overlongLine())) {
+            failure = PpmFailure::headerLineTooLong;
+            lineStart = in.overlongLine();
+            error.found.clear();
+        }
+        error.failure = failure;
+        if (lineStart != nullptr) {
+            placeAt(data, lineStart, error);
+            error.column = 0;
+        }
+        return false;
+    };
 
     // Lines before the magic line are skipped whatever they hold.
     for (;;) {
@@ -341,16 +412,19 @@ bool parsePpmImage(const char *data, std::size_t size, PixelBuffer &pixels, std:
             break;
         }
         if (c < 0) {
-            return false;
+            error.found = quoteFound(std::string_view(data, size));
+            return fail(size == 0 ? PpmFailure::emptyFile : PpmFailure::noMagicLine, nullptr);
         }
         in.readLine(line);
     }
     // The header lines are parsed from whatever the line buffer holds: an
     // over-long line still counts by its first characters, and only the
     // reads after it fail.
+    const char *lineStart = in.position();
     in.readLine(line);
     if (line[0] == '\0' || line[1] != '3') {
-        return false;
+        error.found = quoteFound(line);
+        return fail(PpmFailure::wrongMagic, lineStart);
     }
 
     auto skipComments = [&] {
@@ -360,50 +434,121 @@ bool parsePpmImage(const char *data, std::size_t size, PixelBuffer &pixels, std:
     };
 
     skipComments();
+    lineStart = in.position();
     in.readLine(line);
-    const char *text = line;
-    if (!scanInteger(text, width) || !scanInteger(text, height)) {
-        return false;
+    std::uint32_t *const size2[] = {&width, &height};
+    if (scanHeaderIntegers(line, size2, 2) != 2) {
+        if (in.failed()) {
+            return fail(PpmFailure::endsBeforeSizeLine, nullptr);
+        }
+        error.found = quoteFound(line);
+        return fail(PpmFailure::badSizeLine, lineStart);
     }
+    const char *sizeLine = lineStart;
 
     skipComments();
     std::uint32_t maxval = 0;
+    lineStart = in.position();
     in.readLine(line);
-    text = line;
-    if (!scanInteger(text, maxval) || maxval != 255) {
-        return false;
+    std::uint32_t *const maxval1[] = {&maxval};
+    if (scanHeaderIntegers(line, maxval1, 1) != 1) {
+        if (in.failed()) {
+            return fail(PpmFailure::endsBeforeMaxvalLine, nullptr);
+        }
+        error.found = quoteFound(line);
+        return fail(PpmFailure::noMaxval, lineStart);
+    }
+    if (maxval != 255) {
+        error.value = maxval;
+        return fail(PpmFailure::badMaxval, lineStart);
     }
 
     // Sizes the buffer cannot stand for: an empty image, or a sample count
-    // that does not fit 32 bits.
-    const std::uint64_t count = std::uint64_t{width} * height * 3;
-    if (count == 0 || count > 0xFFFFFFFFu) {
-        return false;
+    // that does not fit 32 bits. The pixel count is checked first, as three
+    // times a 64-bit count can wrap to a small number.
+    error.width = width;
+    error.height = height;
+    const std::uint64_t pixelCount = std::uint64_t{width} * height;
+    if (pixelCount == 0) {
+        return fail(PpmFailure::zeroSize, sizeLine);
     }
+    if (pixelCount > 0xFFFFFFFFu / 3) {
+        error.count = pixelCount;
+        return fail(PpmFailure::sampleCountTooLarge, sizeLine);
+    }
+    const std::uint64_t count = pixelCount * 3;
+    error.count = count;
     // Each sample takes at least one digit and all but the last a separator,
     // so a file too short for a huge header is refused before allocating.
     const char *samples = in.failed() ? in.end() : in.position();
     const std::uint64_t available = static_cast<std::uint64_t>(in.end() - samples);
     if (count > largeImageSampleCount && available < 2 * count - 1) {
-        return false;
+        error.bytes = available;
+        return fail(PpmFailure::tooLargeForFile, in.failed() ? nullptr : sizeLine);
     }
     try {
         pixels.resize(static_cast<std::size_t>(count));
     } catch (const std::bad_alloc &) {
-        return false;
+        return fail(PpmFailure::tooLargeForMemory, sizeLine);
     }
     if (in.failed()) {
+        return fail(PpmFailure::headerLineTooLong, nullptr);
+    }
+    const SampleRun run = readSamples(samples, in.end(), pixels.data(), pixels.size());
+    const std::size_t stored = run.stored;
+    if (stored == pixels.size()) {
+        return true;
+    }
+    // A sign is never the last character of a sample read, so one just
+    // before the stop belongs to the failed token.
+    const char *stop = run.stop;
+    if (stop != samples && (stop[-1] == '+' || stop[-1] == '-')) {
+        --stop;
+    }
+    error.value = stored;
+    if (stop == in.end()) {
+        error.failure = PpmFailure::tooFewSamples;
         return false;
     }
-    return readSamples(samples, in.end(), pixels.data(), pixels.size()) == pixels.size();
+    error.failure = PpmFailure::badSample;
+    error.value = stored + 1;
+    error.found = quoteToken(stop, in.end());
+    placeAt(data, stop, error);
+    return false;
+}
+
+} // namespace
+
+int scanHeaderIntegers(const char *text, std::uint32_t *const targets[], int count) {
+    for (int converted = 0; converted < count; ++converted) {
+        const int result = scanInteger(text, *targets[converted]);
+        if (result <= 0) {
+            return converted == 0 ? result : converted;
+        }
+    }
+    return count;
+}
+
+bool parsePpmImage(const char *data, std::size_t size, PixelBuffer &pixels, std::uint32_t &width,
+                   std::uint32_t &height) {
+    PpmLoadError ignored;
+    return readPpm(data, size, pixels, width, height, ignored);
+}
+
+bool parsePpmImageWithReason(const char *data, std::size_t size, PixelBuffer &pixels,
+                             std::uint32_t &width, std::uint32_t &height, PpmLoadError &error) {
+    error = PpmLoadError{};
+    return readPpm(data, size, pixels, width, height, error);
 }
 
 #ifdef _WIN32
 
-bool loadPpmImage(const char *fileName, PixelBuffer &pixels, std::uint32_t &width,
-                  std::uint32_t &height) {
+static bool loadPpmFile(const char *fileName, PixelBuffer &pixels, std::uint32_t &width,
+                        std::uint32_t &height, PpmLoadError &error) {
     std::FILE *file = std::fopen(fileName, "rb");
     if (!file) {
+        error.failure = PpmFailure::cannotOpen;
+        error.systemError = errno;
         return false;
     }
     std::vector<char> contents;
@@ -413,41 +558,87 @@ bool loadPpmImage(const char *fileName, PixelBuffer &pixels, std::uint32_t &widt
         contents.insert(contents.end(), chunk, chunk + got);
     }
     std::fclose(file);
-    return parsePpmImage(contents.data(), contents.size(), pixels, width, height);
+    return readPpm(contents.data(), contents.size(), pixels, width, height, error);
 }
 
 #else
 
-bool loadPpmImage(const char *fileName, PixelBuffer &pixels, std::uint32_t &width,
-                  std::uint32_t &height) {
+namespace {
+
+const char *fileKind(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a directory";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    return "a socket";
+}
+
+bool loadPpmFile(const char *fileName, PixelBuffer &pixels, std::uint32_t &width,
+                 std::uint32_t &height, PpmLoadError &error) {
+    auto systemFailure = [&](PpmFailure failure) {
+        error.failure = failure;
+        error.systemError = errno;
+        return false;
+    };
     // Non-blocking open so that a FIFO without a writer cannot hang the
     // viewer; anything but a regular file is refused.
     int fd = ::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return systemFailure(PpmFailure::cannotOpen);
     }
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
+        systemFailure(PpmFailure::cannotRead);
         ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        error.failure = PpmFailure::notRegularFile;
+        error.found = fileKind(info.st_mode);
         return false;
     }
     const std::size_t size = static_cast<std::size_t>(info.st_size);
     if (size == 0) {
         ::close(fd);
-        return parsePpmImage("", 0, pixels, width, height);
+        return readPpm("", 0, pixels, width, height, error);
     }
     // Files of ordinary size are read ahead in one go; huge ones page in as
     // the reader gets to them.
     const int populate = size <= (std::size_t{1} << 30) ? MAP_POPULATE : 0;
     void *mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | populate, fd, 0);
-    ::close(fd);
     if (mapped == MAP_FAILED) {
+        systemFailure(PpmFailure::cannotRead);
+        ::close(fd);
         return false;
     }
+    ::close(fd);
     ::madvise(mapped, size, MADV_SEQUENTIAL);
-    bool loaded = parsePpmImage(static_cast<const char *>(mapped), size, pixels, width, height);
+    bool loaded = readPpm(static_cast<const char *>(mapped), size, pixels, width, height, error);
     ::munmap(mapped, size);
     return loaded;
 }
 
+} // namespace
+
 #endif
+
+bool loadPpmImage(const char *fileName, PixelBuffer &pixels, std::uint32_t &width,
+                  std::uint32_t &height) {
+    PpmLoadError ignored;
+    return loadPpmFile(fileName, pixels, width, height, ignored);
+}
+
+bool loadPpmImageWithReason(const char *fileName, PixelBuffer &pixels, std::uint32_t &width,
+                            std::uint32_t &height, PpmLoadError &error) {
+    error = PpmLoadError{};
+    return loadPpmFile(fileName, pixels, width, height, error);
+}

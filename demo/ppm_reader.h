@@ -1,6 +1,8 @@
 // Reader for plain PPM images (magic number P3, maxval 255).
 #pragma once
 
+#include "load_reasons.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,9 +17,23 @@ using PixelBuffer = std::vector<std::uint8_t>;
 bool loadPpmImage(const char *fileName, PixelBuffer &pixels, std::uint32_t &width,
                   std::uint32_t &height);
 
+// As loadPpmImage, and when the load fails, error says why and where (see
+// load_reasons.h); after a success error holds no failure. Both read through
+// one implementation with the same outputs on every path.
+bool loadPpmImageWithReason(const char *fileName, PixelBuffer &pixels, std::uint32_t &width,
+                            std::uint32_t &height, PpmLoadError &error);
+
 // The same reading rules applied to a file's contents already in memory.
 bool parsePpmImage(const char *data, std::size_t size, PixelBuffer &pixels, std::uint32_t &width,
                    std::uint32_t &height);
+bool parsePpmImageWithReason(const char *data, std::size_t size, PixelBuffer &pixels,
+                             std::uint32_t &width, std::uint32_t &height, PpmLoadError &error);
+
+// Header numbers exactly as glibc's sscanf(text, "%i %i ...") converts them:
+// stores up to count integers through targets (each the low 32 bits of the
+// value saturated to the range of a 64-bit long) and returns what sscanf
+// would: the number converted, or -1 when text holds only white space.
+int scanHeaderIntegers(const char *text, std::uint32_t *const targets[], int count);
 
 // Images whose sample count exceeds this are refused before any allocation
 // when the rest of the file is too short to hold that many samples.

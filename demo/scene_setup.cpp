@@ -4,6 +4,7 @@
 #include "state.h"
 #include "swap_interval.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 std::vector<int> subimageFiles() {
@@ -36,9 +37,13 @@ void initScene() {
     glGenTextures(moiravel::imageCount, textures.data());
     for (int i = 0; i < moiravel::imageCount; ++i) {
         // Each image is uploaded before the next file is opened, so one
-        // buffer serves all four.
-        if (!loadPpmImage(imageFileName(i).c_str(), demoState.pixelBuffer, demoState.imageWidth,
-                          demoState.imageHeight)) {
+        // buffer serves all four. A failure says why on standard error only:
+        // standard output keeps the start-up lines alone.
+        const std::string fileName = imageFileName(i);
+        PpmLoadError error;
+        if (!loadPpmImageWithReason(fileName.c_str(), demoState.pixelBuffer, demoState.imageWidth,
+                                    demoState.imageHeight, error)) {
+            std::fprintf(stderr, "%s\n", ppmLoadErrorLine(fileName, error).c_str());
             std::exit(-1);
         }
         glBindTexture(GL_TEXTURE_2D, textures[static_cast<std::size_t>(i)]);

@@ -3,6 +3,7 @@
 #include "display_probe.h"
 #include "frame.h"
 #include "keyboard.h"
+#include "load_reasons.h"
 #include "scene_setup.h"
 #include "state.h"
 
@@ -12,20 +13,22 @@
 #include <filesystem>
 #include <fstream>
 
-void readScreenSize(std::istream &in, std::int32_t &width, std::int32_t &height) {
+bool readScreenSize(std::istream &in, std::int32_t &width, std::int32_t &height) {
     // Each number goes through a local so that a failed or out-of-range read
     // leaves the field at 0; a failed stream makes every later read fail.
     std::int32_t value = 0;
     char separator = 0;
     width = 0;
     height = 0;
-    if (in >> value) {
-        width = value;
+    if (!(in >> value)) {
+        return false;
     }
+    width = value;
     in >> separator;
     if (in >> value) {
         height = value;
     }
+    return true;
 }
 
 std::string gameModeString(std::int32_t width, std::int32_t height) {
@@ -46,6 +49,18 @@ std::string windowSizeWarning(std::int32_t wantedWidth, std::int32_t wantedHeigh
 #ifndef MOIRAVEL_DEMO_NO_MAIN
 
 namespace {
+
+// When README.txt's first number could not be read, says on standard error
+// what the file starts with. The file is still open; its start is read again.
+void warnAboutUnreadableSize(std::ifstream &file) {
+    char start[64];
+    file.clear();
+    file.seekg(0);
+    file.read(start, sizeof start);
+    const std::string warning =
+        readmeSizeWarning(std::string_view(start, static_cast<std::size_t>(file.gcount())));
+    std::fprintf(stderr, "%s\n", warning.c_str());
+}
 
 // Enters game mode at the size of README.txt. Where the display cannot be
 // switched (as under many X servers), falls back to an ordinary window of that
@@ -98,7 +113,9 @@ int main(int argc, char **argv) {
         std::printf("no README.txt found\n");
         return -1;
     }
-    readScreenSize(file, demoState.screenWidth, demoState.screenHeight);
+    if (!readScreenSize(file, demoState.screenWidth, demoState.screenHeight)) {
+        warnAboutUnreadableSize(file);
+    }
     file.close();
 
     std::printf("The first line of README.TXT defines the resolution: width x height\n");

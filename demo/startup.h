@@ -8,8 +8,8 @@
 // Reads "width separator height" from the start of in: white space skipped
 // before each item, optionally signed decimal 32-bit integers, any one
 // non-blank separator character. A read that fails leaves its field and every
-// later one at 0.
-void readScreenSize(std::istream &in, std::int32_t &width, std::int32_t &height);
+// later one at 0. Returns false when the width could not be read.
+bool readScreenSize(std::istream &in, std::int32_t &width, std::int32_t &height);
 
 // GLUT's game-mode string for the size at 32 bits per pixel: "1024x768:32".
 std::string gameModeString(std::int32_t width, std::int32_t height);

@@ -1,6 +1,7 @@
 // The real viewer on bad input files: every kind of broken README.txt or image
 // ends the program with status 255 within a bounded time, without a crash or
-// a hang and with nothing on standard output beyond the start-up lines; images
+// a hang, with nothing on standard output beyond the start-up lines and with
+// one line on standard error that says which image failed and why; images
 // whose width is not a multiple of 4 still show texel for pixel.
 #include "viewer_fixture.h"
 
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <sstream>
 
 namespace moiravel::e2e {
 namespace {
@@ -26,10 +28,12 @@ std::string samples8x8() {
     return text;
 }
 
-// A plain PPM file in every respect but one.
+// A plain PPM file in every respect but one, and a part of the reason the
+// viewer gives for it after "moiravel-demo: NImage.ppm: ".
 struct BadImage {
     const char *what;
     std::function<void(const fs::path &)> make;
+    const char *reason = "";
 };
 
 std::function<void(const fs::path &)> contents(const std::string &text) {
@@ -40,34 +44,74 @@ std::vector<BadImage> badImages() {
     const std::string header = "P3\n8 8\n255\n";
     const std::string valid = header + samples8x8();
     return {
-        {"missing", [](const fs::path &file) { fs::remove(file); }},
-        {"empty", contents("")},
-        {"cut off in the header", contents("P3\n8 8\n")},
-        {"cut off in the samples", contents(valid.substr(0, valid.size() / 2))},
-        {"one sample short", contents(header + samples8x8().substr(0, 64 * 9 - 4))},
-        {"binary PPM (P6)", contents("P6\n8 8\n255\n" + std::string(192, '\x40'))},
-        {"grey map (P2)", contents("P2\n8 8\n255\n" + samples8x8())},
-        {"maxval 65535", contents("P3\n8 8\n65535\n" + samples8x8())},
-        {"maxval 1", contents("P3\n8 8\n1\n" + samples8x8())},
-        {"65535 x 65535", contents("P3\n65535 65535\n255\n" + samples8x8())},
-        {"4294967295 x 1", contents("P3\n4294967295 1\n255\n" + samples8x8())},
+        {"missing", [](const fs::path &file) { fs::remove(file); },
+         "cannot open: No such file or directory"},
+        {"empty", contents(""), "no line starting with P3: the file is empty"},
+        {"cut off in the header", contents("P3\n8 8\n"), "the file ends before the maxval line"},
+        {"cut off in the samples", contents(valid.substr(0, valid.size() / 2)),
+         "the file ends after "},
+        {"one sample short", contents(header + samples8x8().substr(0, 64 * 9 - 4)),
+         "the file ends after 191 of 192 samples"},
+        {"binary PPM (P6)", contents("P6\n8 8\n255\n" + std::string(192, '\x40')),
+         "line 1: no line starting with P3; found \"P6\""},
+        {"grey map (P2)", contents("P2\n8 8\n255\n" + samples8x8()),
+         "line 1: no line starting with P3; found \"P2\""},
+        {"maxval 65535", contents("P3\n8 8\n65535\n" + samples8x8()),
+         "line 3: maxval is 65535; only 255 is supported"},
+        {"maxval 1", contents("P3\n8 8\n1\n" + samples8x8()), "line 3: maxval is 1; "},
+        {"no maxval number", contents("P3\n8 8\nmaxval\n" + samples8x8()),
+         "line 3: maxval line \"maxval\" holds no number"},
+        {"size line with one number", contents("P3\n8\n255\n" + samples8x8()),
+         "line 2: size line \"8\" does not hold two numbers"},
+        {"65535 x 65535", contents("P3\n65535 65535\n255\n" + samples8x8()),
+         "line 2: size 65535 x 65535 is 4294836225 pixels"},
+        {"4294967295 x 1", contents("P3\n4294967295 1\n255\n" + samples8x8()),
+         "line 2: size 4294967295 x 1 is 4294967295 pixels"},
         // 3 x 1431655766 is 2 modulo 2^32: a reader counting in 32 bits would
         // take the two samples as the whole image and upload from a 2-byte buffer.
-        {"sample count wrapping 32 bits", contents("P3\n1431655766 1\n255\n1 2\n")},
-        {"4 billion samples, short file", contents("P3\n37000 37000\n255\n1 2 3\n")},
-        {"width 0", contents("P3\n0 8\n255\n" + samples8x8())},
-        {"negative width", contents("P3\n-8 8\n255\n" + samples8x8())},
+        {"sample count wrapping 32 bits", contents("P3\n1431655766 1\n255\n1 2\n"),
+         "line 2: size 1431655766 x 1 is 1431655766 pixels"},
+        // Beyond the range of long the C library saturates: 4294967295, not 2.
+        {"width beyond 64 bits", contents("P3\n18446744073709551618 8\n255\n" + samples8x8()),
+         "line 2: size 4294967295 x 8 is "},
+        {"4 billion samples, short file", contents("P3\n37000 37000\n255\n1 2 3\n"),
+         "line 2: size 37000 x 37000 needs 4107000000 samples, more than the 6 bytes"},
+        {"width 0", contents("P3\n0 8\n255\n" + samples8x8()), "line 2: size 0 x 8 has no pixels"},
+        {"negative width", contents("P3\n-8 8\n255\n" + samples8x8()),
+         "line 2: size 4294967288 x 8 is "},
         {"header line over 255 characters",
-         contents("P3\n#" + std::string(300, 'c') + "\n8 8\n255\n" + samples8x8())},
-        {"comment among the samples", contents(header + "# pixels\n" + samples8x8())},
-        {"a word among the samples", contents(header + "10 20 thirty\n" + samples8x8())},
-        {"no magic line", contents("8 8\n255\n" + samples8x8())},
-        {"a directory", [](const fs::path &file) { fs::create_directory(file); }},
+         contents("P3\n#" + std::string(300, 'c') + "\n8 8\n255\n" + samples8x8()),
+         "line 2: header line longer than 255 characters"},
+        {"comment among the samples", contents(header + "# pixels\n" + samples8x8()),
+         "line 4, column 1: sample 1 of 192 is not a 32-bit decimal number: \"#\""},
+        {"a word among the samples", contents(header + "10 20 thirty\n" + samples8x8()),
+         "line 4, column 7: sample 3 of 192 is not a 32-bit decimal number: \"thirty\""},
+        {"a sample beyond 32 bits", contents(header + "10 20 2147483648\n" + samples8x8()),
+         "line 4, column 7: sample 3 of 192 is not a 32-bit decimal number: \"2147483648\""},
+        {"no magic line", contents("8 8\n255\n" + samples8x8()),
+         "no line starting with P3; the first line holds \"8 8\""},
+        {"a directory", [](const fs::path &file) { fs::create_directory(file); },
+         "not a regular file but a directory"},
         // Opening a FIFO for reading waits for a writer unless done with care.
-        {"a FIFO", [](const fs::path &file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+        {"a FIFO", [](const fs::path &file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
+         "not a regular file but a FIFO"},
         // Reads from /dev/zero never end.
-        {"a character device", [](const fs::path &file) { fs::create_symlink("/dev/zero", file); }},
+        {"a character device", [](const fs::path &file) { fs::create_symlink("/dev/zero", file); },
+         "not a regular file but a character device"},
     };
+}
+
+// The lines of standard error that name an image file.
+std::vector<std::string> imageReasonLines(const std::string &err) {
+    std::vector<std::string> lines;
+    std::istringstream in(err);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("moiravel-demo: ", 0) == 0 &&
+            line.find("Image.ppm: ") != std::string::npos) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
 }
 
 class BadInputE2eTest : public ViewerTest {
@@ -87,6 +131,15 @@ class BadInputE2eTest : public ViewerTest {
     }
 
     void removeEntry(const std::string &name) { fs::remove_all(workDir() / name); }
+
+    // After expectFailure: standard error holds one reason line, for `name`
+    // (no later file was tried), with `reason` in it.
+    void expectReason(const std::string &name, const std::string &reason) {
+        const std::vector<std::string> lines = imageReasonLines(viewer().err());
+        ASSERT_EQ(lines.size(), 1u) << "standard error:\n" << viewer().err();
+        EXPECT_EQ(lines[0].rfind("moiravel-demo: " + name + ": ", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find(reason), std::string::npos) << lines[0];
+    }
 };
 
 TEST_F(BadInputE2eTest, EachBadImageEndsTheViewerWith255) {
@@ -102,13 +155,25 @@ TEST_F(BadInputE2eTest, EachBadImageEndsTheViewerWith255) {
         removeEntry(name);
         cases[i].make(workDir() / name);
         expectFailure(expectedStartupOutput(800, 600));
+        expectReason(name, cases[i].reason);
+        EXPECT_EQ(viewer().err().find("warning: README.txt: "), std::string::npos)
+            << viewer().err();
         removeEntry(name);
     }
     for (int slot = 1; slot < 4; ++slot) {
         SCOPED_TRACE(std::to_string(slot) + "Image.ppm missing");
         writeImages(8, 8);
-        removeEntry(std::to_string(slot) + "Image.ppm");
+        const std::string name = std::to_string(slot) + "Image.ppm";
+        removeEntry(name);
         expectFailure(expectedStartupOutput(800, 600));
+        expectReason(name, "cannot open: No such file or directory");
+    }
+    if (::geteuid() != 0) {
+        SCOPED_TRACE("0Image.ppm without read permission");
+        writeImages(8, 8);
+        fs::permissions(workDir() / "0Image.ppm", fs::perms::none);
+        expectFailure(expectedStartupOutput(800, 600));
+        expectReason("0Image.ppm", "cannot open: Permission denied");
     }
 }
 
@@ -157,22 +222,40 @@ TEST_F(BadInputE2eTest, ReadmeThatIsNoRegularFileCountsAsMissing) {
     }
 }
 
-TEST_F(BadInputE2eTest, UnreadableSizeCountsAsZero) {
+TEST_F(BadInputE2eTest, UnreadableSizeCountsAsZeroAndIsNamed) {
     // Without images the run ends at the first image, so only the reading of
-    // README.txt shows.
-    const std::string cases[] = {
-        "",
-        "\xEF\xBB\xBF"
-        "800 x 600\n", // byte-order mark
-        "width x height\n",
-        std::string("\x00\x01\x02\xFF garbage", 12),
-        "99999999999 x 600\n", // beyond 32 bits
+    // README.txt shows. Standard error names what the file starts with.
+    struct Case {
+        std::string readme;
+        const char *warning;
     };
-    for (const std::string &readme : cases) {
-        SCOPED_TRACE("README.txt: " + readme);
-        writeReadme(readme);
+    const Case cases[] = {
+        {"", "README.txt: the file is empty; using 0 x 0"},
+        {"\xEF\xBB\xBF"
+         "800 x 600\n",
+         "README.txt: the file starts with a UTF-8 byte-order mark, which hides the resolution "
+         "(\"\\xEF\\xBB\\xBF800 x 600\")"},
+        {"width x height\n", "README.txt: no resolution at the start of the file "
+                             "(\"width x height\"); using 0 x 0"},
+        {std::string("\x00\x01\x02\xFF garbage", 12),
+         "README.txt: no resolution at the start of the file "
+         "(\"\\x00\\x01\\x02\\xFF garbage\")"},
+        {"99999999999 x 600\n",
+         "README.txt: the width at the start of the file does not fit 32 bits "
+         "(\"99999999999 x 600\"); using 0 x 0"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE("README.txt: " + c.readme);
+        writeReadme(c.readme);
         expectFailure(expectedStartupOutput(0, 0));
+        const std::string line = "moiravel-demo: warning: ";
+        EXPECT_NE(viewer().err().find(line + c.warning), std::string::npos) << viewer().err();
+        expectReason("0Image.ppm", "cannot open: No such file or directory");
     }
+    // A size that reads, even 0 x 0, gets no warning.
+    writeReadme("0 x 0\n");
+    expectFailure(expectedStartupOutput(0, 0));
+    EXPECT_EQ(viewer().err().find("warning: README.txt: "), std::string::npos) << viewer().err();
 }
 
 TEST_F(BadInputE2eTest, GarbageReadmeStillRunsUntilEscape) {

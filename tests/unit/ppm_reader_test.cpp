@@ -132,6 +132,10 @@ TEST_F(PpmReaderTest, HeaderFailuresLeaveOutputsAsTheyWere) {
         {"P3\n2 1\n\n255\n", 2, 1},
         {"P3\n2 1\n", 2, 1},
         {"P3\n2 1\nmaxval\n", 2, 1},
+        // 0x with no hex digit is the number 0 with the x consumed, so the
+        // height after it is still read.
+        {"P3\n0x 1\n255\n1 2 3\n", 0, 1},
+        {"P3\n2 0x\n255\n1 2 3\n", 2, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);
@@ -188,6 +192,20 @@ TEST_F(PpmReaderTest, SizesThatCannotBeAnImage) {
         EXPECT_FALSE(load(std::string("P3\n") + size + "\n255\n1 2 3\n"));
         EXPECT_TRUE(pixelsUntouched());
     }
+    // Numbers beyond the range of long saturate before their low 32 bits
+    // are kept: width 18446744073709551618 is 4294967295, not 2.
+    EXPECT_FALSE(load("P3\n18446744073709551618 1\n255\n1 2 3 4 5 6\n"));
+    EXPECT_EQ(width, 0xFFFFFFFFu);
+    EXPECT_EQ(height, 1u);
+    EXPECT_TRUE(pixelsUntouched());
+    // 3 x 4291250928 x 2865791255 wraps 64 bits to 688: a count tripled in
+    // 64 bits would take 688 samples for the whole image.
+    std::string wrapping = "P3\n4291250928 2865791255\n255\n";
+    for (int i = 0; i < 688; ++i) {
+        wrapping += "1 ";
+    }
+    EXPECT_FALSE(load(wrapping));
+    EXPECT_TRUE(pixelsUntouched());
     // A huge size whose sample count fits 32 bits is refused before any
     // allocation when the file cannot hold that many samples.
     EXPECT_FALSE(load("P3\n37000 37000\n255\n1 2 3\n"));

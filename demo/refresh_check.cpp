@@ -93,7 +93,7 @@ ProgressLine lineDue(RefreshCheck &check, std::uint64_t nowNs) {
     return line;
 }
 
-std::string format(const char *pattern, auto... values) {
+std::string formatted(const char *pattern, auto... values) {
     char text[256];
     std::snprintf(text, sizeof text, pattern, values...);
     return text;
@@ -135,10 +135,10 @@ std::string cannotJudgeReason(const RefreshCheck &check) {
             return "the refresh counter did not advance with the frames, so the swaps do not "
                    "wait for the display refresh";
         }
-        return format("frames came faster than the refresh (median interval %.2f ms, refresh "
-                      "period %.2f ms), so the swaps do not wait for the display refresh",
-                      static_cast<double>(check.medianNs) / 1e6,
-                      static_cast<double>(check.periodNs) / 1e6);
+        return formatted("frames came faster than the refresh (median interval %.2f ms, refresh "
+                         "period %.2f ms), so the swaps do not wait for the display refresh",
+                         static_cast<double>(check.medianNs) / 1e6,
+                         static_cast<double>(check.periodNs) / 1e6);
     case Verdict::calibrating:
     case Verdict::judging:
         break;
@@ -255,22 +255,22 @@ void finishRefreshCheck(RefreshCheck &check) {
 
 std::string progressLineText(const RefreshCheck &check, ProgressLine line) {
     if (line == ProgressLine::firstMiss) {
-        return format("moiravel-demo: first missed refresh at frame %lld; ",
-                      static_cast<long long>(check.firstMissFrame)) +
+        return formatted("moiravel-demo: first missed refresh at frame %lld; ",
+                         static_cast<long long>(check.firstMissFrame)) +
                counted(check.missed, "refresh", "refreshes") + " missed so far";
     }
     return "moiravel-demo: " + counted(check.missed, "refresh", "refreshes") +
            " missed so far in " + counted(check.places, "place", "places") +
-           format(", latest at frame %lld", static_cast<long long>(check.latestMissFrame));
+           formatted(", latest at frame %lld", static_cast<long long>(check.latestMissFrame));
 }
 
 std::string summaryLineText(const RefreshCheck &check) {
     const std::uint64_t elapsedNs = check.previous.timeNs - check.firstTimeNs;
     std::string text = "moiravel-demo: " + counted(check.frames, "frame", "frames") +
-                       format(" in %.1f s, ", seconds(elapsedNs));
-    if (check.periodNs != 0 && check.verdict != Verdict::notPaced) {
-        text += format("refresh %.2f Hz (%s); ", 1e9 / static_cast<double>(check.periodNs),
-                       sourceName(check.source));
+                       formatted(" in %.1f s, ", seconds(elapsedNs));
+    if (check.periodNs != 0) {
+        text += formatted("refresh %.2f Hz (%s); ", 1e9 / static_cast<double>(check.periodNs),
+                          sourceName(check.source));
     } else {
         text += "refresh rate unknown; ";
     }
@@ -278,11 +278,11 @@ std::string summaryLineText(const RefreshCheck &check) {
         if (check.missed == 0) {
             text += "no refresh missed";
         } else {
-            text +=
-                counted(check.missed, "refresh", "refreshes") + " missed in " +
-                counted(check.places, "place", "places") +
-                format(", longest %lld, first at frame %lld", static_cast<long long>(check.longest),
-                       static_cast<long long>(check.firstMissFrame));
+            text += counted(check.missed, "refresh", "refreshes") + " missed in " +
+                    counted(check.places, "place", "places") +
+                    formatted(", longest %lld, first at frame %lld",
+                              static_cast<long long>(check.longest),
+                              static_cast<long long>(check.firstMissFrame));
         }
     } else {
         text += "missed refreshes cannot be judged: " + cannotJudgeReason(check);
@@ -290,8 +290,8 @@ std::string summaryLineText(const RefreshCheck &check) {
     if (check.offFrames > 0) {
         text += "; without the swap interval: " + counted(check.offFrames, "frame", "frames");
         if (check.offNs > 0) {
-            text += format(", %.1f frames/s",
-                           static_cast<double>(check.offPairs) / seconds(check.offNs));
+            text += formatted(", %.1f frames/s",
+                              static_cast<double>(check.offPairs) / seconds(check.offNs));
         }
     }
     return text;

@@ -157,7 +157,7 @@ std::int64_t missesFromMscStep(std::uint64_t previous, std::uint64_t current) {
 }
 
 std::int64_t missesFromInterval(std::uint64_t intervalNs, std::uint64_t periodNs) {
-    if (periodNs == 0 || 2 * intervalNs <= 3 * periodNs) {
+    if (periodNs == 0 || intervalNs <= periodNs + periodNs / 2) {
         return 0;
     }
     return static_cast<std::int64_t>((intervalNs + periodNs / 2) / periodNs) - 1;

@@ -1,6 +1,7 @@
 #include "frame.h"
 
 #include "overlay.h"
+#include "refresh_check.h"
 
 #include <GL/glut.h>
 
@@ -98,4 +99,5 @@ void displayFrame() {
 
     drawOverlay();
     glutSwapBuffers();
+    watchRefresh();
 }

@@ -1,5 +1,6 @@
 #include "keyboard.h"
 
+#include "refresh_check.h"
 #include "swap_interval.h"
 
 #include <GL/glut.h>
@@ -52,6 +53,7 @@ void handleKey(unsigned char key, int, int) {
         toggleSwapInterval();
         break;
     case KeyRequest::quit:
+        reportRefreshSummary();
         glutLeaveGameMode();
         std::exit(0);
     case KeyRequest::none:

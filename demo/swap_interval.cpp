@@ -8,6 +8,14 @@
 #include <GL/glx.h>
 #endif
 
+namespace {
+bool lastRequestReachedDriver = false;
+}
+
+bool swapIntervalReachedDriver() {
+    return lastRequestReachedDriver;
+}
+
 std::int32_t flippedSwapInterval(std::int32_t current) {
     return current == 0 ? 1 : 0;
 }
@@ -32,6 +40,7 @@ SwapControl chooseGlxSwapControl(const char *glxExtensions, std::int32_t interva
 
 void toggleSwapInterval() {
     demoState.swapIntervalOn = flippedSwapInterval(demoState.swapIntervalOn);
+    lastRequestReachedDriver = false;
     const char *extensions = reinterpret_cast<const char *>(glGetString(GL_EXTENSIONS));
     if (extensions == nullptr || std::strstr(extensions, "WGL_EXT_swap_control") == nullptr) {
         return;
@@ -44,6 +53,7 @@ void toggleSwapInterval() {
         return;
     }
     swapInterval(demoState.swapIntervalOn);
+    lastRequestReachedDriver = true;
 }
 
 #else
@@ -51,6 +61,7 @@ void toggleSwapInterval() {
 void toggleSwapInterval() {
     demoState.swapIntervalOn = flippedSwapInterval(demoState.swapIntervalOn);
     const int interval = demoState.swapIntervalOn;
+    lastRequestReachedDriver = false;
 
     Display *display = glXGetCurrentDisplay();
     GLXContext context = glXGetCurrentContext();
@@ -68,6 +79,7 @@ void toggleSwapInterval() {
         using Proc = void (*)(Display *, GLXDrawable, int);
         if (auto proc = reinterpret_cast<Proc>(lookup("glXSwapIntervalEXT"))) {
             proc(display, glXGetCurrentDrawable(), interval);
+            lastRequestReachedDriver = true;
         }
         break;
     }
@@ -75,6 +87,7 @@ void toggleSwapInterval() {
         using Proc = int (*)(unsigned int);
         if (auto proc = reinterpret_cast<Proc>(lookup("glXSwapIntervalMESA"))) {
             proc(static_cast<unsigned int>(interval));
+            lastRequestReachedDriver = true;
         }
         break;
     }
@@ -82,6 +95,7 @@ void toggleSwapInterval() {
         using Proc = int (*)(int);
         if (auto proc = reinterpret_cast<Proc>(lookup("glXSwapIntervalSGI"))) {
             proc(interval);
+            lastRequestReachedDriver = true;
         }
         break;
     }

@@ -7,6 +7,11 @@
 // extension, asks the driver for the new interval. Needs a current context.
 void toggleSwapInterval();
 
+// Whether the last toggle passed its interval to a driver. False where the
+// platform offers no swap control for that value: the flag then records what
+// was asked for, not what is in force.
+bool swapIntervalReachedDriver();
+
 // The GLX swap-control extensions, in the order they are preferred.
 enum class SwapControl { none, glxExt, glxMesa, glxSgi };
 

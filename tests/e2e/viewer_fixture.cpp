@@ -198,9 +198,9 @@ void ViewerTest::writeImages(int width, int height, const std::set<int> &skip) {
     }
 }
 
-void ViewerTest::start() {
-    viewer_ =
-        std::make_unique<xtest::ViewerRun>(viewerBinary(), work_.path(), server().displayName());
+void ViewerTest::start(const std::map<std::string, std::string> &env) {
+    viewer_ = std::make_unique<xtest::ViewerRun>(viewerBinary(), work_.path(),
+                                                 server().displayName(), env);
 }
 
 void ViewerTest::waitForFirstFrame() {

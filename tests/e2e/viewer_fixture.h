@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -69,7 +70,8 @@ class ViewerTest : public ::testing::Test {
 
     void writeReadme(const std::string &text);
     void writeImages(int width, int height, const std::set<int> &skip = {});
-    void start();
+    // Starts the viewer; `env` adds to its environment.
+    void start(const std::map<std::string, std::string> &env = {});
     xtest::ViewerRun &viewer() { return *viewer_; }
 
     // Waits until the viewer shows its overlay (its first frames are on the screen).

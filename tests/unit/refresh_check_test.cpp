@@ -1,0 +1,329 @@
+// The missed-refresh check without a display: its counting rules on made-up sequences of
+// refresh counters and frame times, and the lines it writes.
+#include "refresh_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr std::uint64_t maxU64 = std::numeric_limits<std::uint64_t>::max();
+constexpr std::uint64_t hz60 = 16'666'667; // ns
+constexpr std::uint64_t hz120 = 8'333'333;
+
+TEST(RefreshRules, MscSteps) {
+    struct Case {
+        std::uint64_t previous, current;
+        std::int64_t misses;
+    } cases[] = {
+        {0, 1, 0},
+        {5, 5, 0},
+        {5, 7, 1},
+        {5, 10, 4},
+        {maxU64, 0, 0},     // wraps around with a step of 1
+        {maxU64 - 1, 1, 2}, // a step of 3 across the wrap
+        {10, 9, 0},         // backwards: not a miss
+        {maxU64 - 9, maxU64, 8},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(missesFromMscStep(c.previous, c.current), c.misses)
+            << c.previous << " -> " << c.current;
+    }
+}
+
+TEST(RefreshRules, FrameIntervals) {
+    struct Case {
+        std::uint64_t intervalNs, periodNs;
+        std::int64_t misses;
+    } cases[] = {
+        {hz60, hz60, 0},
+        {hz60 * 3 / 2, hz60, 0},     // exactly 1.5 periods is on time
+        {hz60 * 3 / 2 + 2, hz60, 1}, // just over: round(1.5) - 1
+        {2 * hz60, hz60, 1},
+        {5 * hz60 / 2 + 1, hz60, 2}, // 2.5 rounds up
+        {5 * hz60 / 2 - 1000, hz60, 1},
+        {10 * hz60, hz60, 9},
+        {1'000'000'000, 0, 0}, // no period: nothing to judge by
+        {1, hz60, 0},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(missesFromInterval(c.intervalNs, c.periodNs), c.misses)
+            << c.intervalNs << " ns at a period of " << c.periodNs << " ns";
+    }
+}
+
+TEST(RefreshRules, PeriodsOfModeLinesAndRates) {
+    // 1920x1080 at 60 Hz and at 60/1.001 Hz, 1080i, a double-scanned 320x240.
+    EXPECT_EQ(modeLinePeriodNs(148'500'000, 2200, 1125, false, false), 16'666'667u);
+    EXPECT_EQ(modeLinePeriodNs(148'351'648, 2200, 1125, false, false), 16'683'333u);
+    EXPECT_EQ(modeLinePeriodNs(74'250'000, 2200, 1125, true, false), 16'666'667u);
+    EXPECT_EQ(modeLinePeriodNs(12'587'500, 400, 262, false, true), 16'651'440u);
+    EXPECT_EQ(modeLinePeriodNs(0, 2200, 1125, false, false), 0u); // Xvfb's mode line
+    EXPECT_EQ(modeLinePeriodNs(148'500'000, 0, 1125, false, false), 0u);
+    EXPECT_EQ(ratePeriodNs(60, 1), 16'666'667u);
+    EXPECT_EQ(ratePeriodNs(60000, 1001), 16'683'333u);
+    EXPECT_EQ(ratePeriodNs(0, 1), 0u);
+    EXPECT_EQ(ratePeriodNs(-60, 1), 0u);
+    EXPECT_EQ(ratePeriodNs(60, 0), 0u);
+}
+
+// Frames that each land on the next refresh: the counter advances by one and the clock by
+// one period per frame. samples[i] is frame i + 1.
+std::vector<FrameSample> steadyFrames(int count, std::uint64_t periodNs,
+                                      std::uint64_t firstMsc = 1000,
+                                      std::uint64_t firstTimeNs = 1'000'000'000) {
+    std::vector<FrameSample> samples(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        samples[i].msc = firstMsc + static_cast<std::uint64_t>(i);
+        samples[i].timeNs = firstTimeNs + static_cast<std::uint64_t>(i) * periodNs;
+        samples[i].interval = IntervalState::on;
+    }
+    return samples;
+}
+
+// Frame `frame` comes `extra` refreshes late, and every later frame with it.
+void skip(std::vector<FrameSample> &samples, int frame, std::uint64_t extra,
+          std::uint64_t periodNs) {
+    for (std::size_t i = static_cast<std::size_t>(frame - 1); i < samples.size(); ++i) {
+        samples[i].msc += extra;
+        samples[i].timeNs += extra * periodNs;
+    }
+}
+
+void setInterval(std::vector<FrameSample> &samples, int from, int to, IntervalState state) {
+    for (int frame = from; frame <= to; ++frame) {
+        samples[static_cast<std::size_t>(frame - 1)].interval = state;
+    }
+}
+
+struct Expected {
+    Verdict verdict;
+    std::int64_t missed = 0;
+    std::int64_t places = 0;
+    std::int64_t longest = 0;
+    std::int64_t firstMissFrame = 0;
+};
+
+struct SequenceCase {
+    const char *name;
+    bool useMsc;
+    std::uint64_t periodNs; // given at the start; 0: to be measured
+    std::function<std::vector<FrameSample>()> frames;
+    Expected expected;
+};
+
+RefreshCheck runSequence(const SequenceCase &c) {
+    RefreshCheck check;
+    startRefreshCheck(check, c.useMsc, c.periodNs,
+                      c.useMsc
+                          ? RefreshSource::syncCounter
+                          : (c.periodNs != 0 ? RefreshSource::displayMode : RefreshSource::none));
+    for (const FrameSample &sample : c.frames()) {
+        observeFrame(check, sample);
+    }
+    finishRefreshCheck(check);
+    return check;
+}
+
+TEST(RefreshCheckSequences, CountsWhatTheSequencesMissed) {
+    const SequenceCase cases[] = {
+        {"counter skips at frames 100 and 200",
+         true,
+         hz60,
+         [] {
+             auto s = steadyFrames(300, hz60);
+             skip(s, 100, 1, hz60);
+             skip(s, 200, 3, hz60);
+             return s;
+         },
+         {Verdict::judging, 4, 2, 3, 100}},
+        {"counter wraps around 2^64",
+         true,
+         hz60,
+         [] {
+             auto s = steadyFrames(200, hz60, maxU64 - 50);
+             skip(s, 51, 2, hz60); // the step that wraps
+             skip(s, 60, 1, hz60);
+             return s;
+         },
+         {Verdict::judging, 3, 2, 2, 51}},
+        {"counter does not move",
+         true,
+         0,
+         [] {
+             auto s = steadyFrames(200, hz60);
+             for (auto &f : s) {
+                 f.msc = 7;
+             }
+             return s;
+         },
+         {Verdict::notPaced}},
+        {"interval 1 -> 0 -> 1: pairs across a switch and in the off stretch count nothing",
+         true,
+         hz60,
+         [] {
+             auto s = steadyFrames(300, hz60);
+             setInterval(s, 151, 200, IntervalState::off);
+             skip(s, 151, 4, hz60); // across the switch to 0
+             skip(s, 170, 5, hz60); // interval off
+             skip(s, 201, 6, hz60); // across the switch back to 1
+             skip(s, 250, 1, hz60);
+             return s;
+         },
+         {Verdict::judging, 1, 1, 1, 250}},
+        {"clock against the display mode's period",
+         false,
+         hz60,
+         [] {
+             auto s = steadyFrames(300, hz60);
+             for (std::size_t i = 0; i < s.size(); i += 3) {
+                 s[i].timeNs += 2'000'000; // jitter under half a period is on time
+             }
+             skip(s, 130, 1, hz60);
+             skip(s, 140, 2, hz60);
+             return s;
+         },
+         {Verdict::judging, 3, 2, 2, 130}},
+        {"clock wraps around 2^64",
+         false,
+         hz60,
+         [] {
+             auto s = steadyFrames(200, hz60, 0, maxU64 - 130 * hz60);
+             skip(s, 131, 1, hz60);
+             return s;
+         },
+         {Verdict::judging, 1, 1, 1, 131}},
+        {"frames faster than the display mode's refresh are not paced",
+         false,
+         hz60,
+         [] {
+             auto s = steadyFrames(300, 2'000'000);
+             skip(s, 50, 20, 2'000'000); // 42 ms: a miss if the swaps were paced
+             return s;
+         },
+         {Verdict::notPaced}},
+        {"period measured from the first 120 frames, misses among them counted",
+         false,
+         0,
+         [] {
+             auto s = steadyFrames(300, hz120);
+             skip(s, 50, 1, hz120);
+             skip(s, 200, 2, hz120);
+             return s;
+         },
+         {Verdict::judging, 3, 2, 2, 50}},
+        {"too few frames to measure a period",
+         false,
+         0,
+         [] { return steadyFrames(100, hz60); },
+         {Verdict::noRefreshPeriod}},
+        {"a measured period faster than any display",
+         false,
+         0,
+         [] { return steadyFrames(300, 1'000'000); },
+         {Verdict::noRefreshPeriod}},
+        {"no swap control",
+         true,
+         hz60,
+         [] {
+             auto s = steadyFrames(300, hz60);
+             setInterval(s, 1, 300, IntervalState::uncontrolled);
+             skip(s, 100, 1, hz60);
+             return s;
+         },
+         {Verdict::noSwapControl}},
+        {"interval off throughout",
+         false,
+         hz60,
+         [] {
+             auto s = steadyFrames(300, hz60);
+             setInterval(s, 1, 300, IntervalState::off);
+             skip(s, 100, 1, hz60);
+             return s;
+         },
+         {Verdict::intervalNeverOn}},
+        {"interval switched off before the counter could be judged: what was seen decides",
+         true,
+         hz60,
+         [] {
+             auto s = steadyFrames(300, hz60);
+             skip(s, 20, 1, hz60);
+             setInterval(s, 41, 300, IntervalState::off);
+             return s;
+         },
+         {Verdict::judging, 1, 1, 1, 20}},
+    };
+    for (const SequenceCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const RefreshCheck check = runSequence(c);
+        EXPECT_EQ(check.verdict, c.expected.verdict);
+        EXPECT_EQ(check.missed, c.expected.missed);
+        EXPECT_EQ(check.places, c.expected.places);
+        EXPECT_EQ(check.longest, c.expected.longest);
+        EXPECT_EQ(check.firstMissFrame, c.expected.firstMissFrame);
+    }
+}
+
+TEST(RefreshCheckLines, FirstMissThenAtMostOneLineEveryFiveSeconds) {
+    // 60 Hz, so a line 5 s after another comes 300 refreshes later; each skipped refresh
+    // brings that frame one earlier.
+    auto samples = steadyFrames(1200, hz60);
+    skip(samples, 50, 1, hz60);  // among the calibration frames: told when they end
+    skip(samples, 200, 2, hz60); // told 5 s after the first line
+    skip(samples, 500, 1, hz60); // these two: 5 s after that
+    skip(samples, 510, 1, hz60);
+    RefreshCheck check;
+    startRefreshCheck(check, true, hz60, RefreshSource::syncCounter);
+    std::vector<std::pair<std::int64_t, std::string>> lines;
+    for (const FrameSample &sample : samples) {
+        const ProgressLine line = observeFrame(check, sample);
+        if (line != ProgressLine::none) {
+            lines.emplace_back(check.frames, progressLineText(check, line));
+        }
+    }
+    const std::vector<std::pair<std::int64_t, std::string>> expected = {
+        {calibrationFrames + 1,
+         "moiravel-demo: first missed refresh at frame 50; 1 refresh missed so far"},
+        {121 + 300 - 2,
+         "moiravel-demo: 3 refreshes missed so far in 2 places, latest at frame 200"},
+        {419 + 300 - 2,
+         "moiravel-demo: 5 refreshes missed so far in 4 places, latest at frame 510"},
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(RefreshCheckLines, Summaries) {
+    // 7200 frames over 120 s at 60 Hz, one frame a refresh late.
+    RefreshCheck check;
+    startRefreshCheck(check, true, hz60, RefreshSource::syncCounter);
+    auto samples = steadyFrames(7200, hz60);
+    skip(samples, 812, 1, hz60);
+    for (const FrameSample &sample : samples) {
+        observeFrame(check, sample);
+    }
+    finishRefreshCheck(check);
+    EXPECT_EQ(summaryLineText(check), "moiravel-demo: 7200 frames in 120.0 s, refresh 60.00 Hz "
+                                      "(OML); 1 refresh missed in 1 place, longest 1, first at "
+                                      "frame 812");
+
+    // The interval off for the last 1000 frames, drawn at 500 frames/s.
+    startRefreshCheck(check, false, 0, RefreshSource::none);
+    samples = steadyFrames(400, hz120);
+    const std::uint64_t end = samples.back().timeNs;
+    for (int i = 1; i <= 1000; ++i) {
+        samples.push_back({end + static_cast<std::uint64_t>(i) * 2'000'000, 0, IntervalState::off});
+    }
+    for (const FrameSample &sample : samples) {
+        observeFrame(check, sample);
+    }
+    finishRefreshCheck(check);
+    EXPECT_EQ(summaryLineText(check),
+              "moiravel-demo: 1400 frames in 5.3 s, refresh 120.00 Hz (measured); no refresh "
+              "missed; without the swap interval: 1000 frames, 500.0 frames/s");
+}
+
+} // namespace

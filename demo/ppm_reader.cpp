@@ -12,7 +12,13 @@
 #endif
 
 #ifdef _WIN32
-#include <cstdlib>
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -402,18 +408,42 @@ bool parsePpmImage(const char *data, std::size_t size, PixelBuffer &pixels, std:
 
 bool loadPpmImage(const char *fileName, PixelBuffer &pixels, std::uint32_t &width,
                   std::uint32_t &height) {
-    std::FILE *file = std::fopen(fileName, "rb");
-    if (!file) {
+    // Only a regular file on a disk is read: a device (NUL, a console, under
+    // Wine a link to /dev/zero) or a pipe is refused before a byte is read. A
+    // directory cannot be opened this way at all.
+    HANDLE file = ::CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    std::vector<char> contents;
-    char chunk[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        contents.insert(contents.end(), chunk, chunk + got);
+    BY_HANDLE_FILE_INFORMATION info;
+    LARGE_INTEGER size;
+    if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !::GetFileSizeEx(file, &size) ||
+        size.QuadPart < 0) {
+        ::CloseHandle(file);
+        return false;
     }
-    std::fclose(file);
-    return parsePpmImage(contents.data(), contents.size(), pixels, width, height);
+    if (size.QuadPart == 0) {
+        ::CloseHandle(file);
+        return parsePpmImage("", 0, pixels, width, height);
+    }
+    // The whole file is mapped at once; the reader's own checks then refuse
+    // sizes that the rest of the file cannot hold before allocating.
+    HANDLE mapping = ::CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ::CloseHandle(file);
+    if (mapping == nullptr) {
+        return false;
+    }
+    const void *view = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    ::CloseHandle(mapping);
+    if (view == nullptr) {
+        return false;
+    }
+    const bool loaded = parsePpmImage(static_cast<const char *>(view),
+                                      static_cast<std::size_t>(size.QuadPart), pixels, width, height);
+    ::UnmapViewOfFile(view);
+    return loaded;
 }
 
 #else

@@ -440,8 +440,9 @@ bool loadPpmImage(const char *fileName, PixelBuffer &pixels, std::uint32_t &widt
     if (view == nullptr) {
         return false;
     }
-    const bool loaded = parsePpmImage(static_cast<const char *>(view),
-                                      static_cast<std::size_t>(size.QuadPart), pixels, width, height);
+    const bool loaded =
+        parsePpmImage(static_cast<const char *>(view), static_cast<std::size_t>(size.QuadPart),
+                      pixels, width, height);
     ::UnmapViewOfFile(view);
     return loaded;
 }

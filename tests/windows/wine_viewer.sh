@@ -27,10 +27,13 @@ viewer=$!
     kill -9 "$viewer" 2>/dev/null
     rm -rf "$capture"
 ) </dev/null >/dev/null 2>&1 &
+watcher=$!
 trap 'kill -9 "$viewer" 2>/dev/null' TERM INT
 
 wait "$viewer"
 status=$?
+kill "$watcher" 2>/dev/null
 tr -d '\r' <"$capture/out"
 tr -d '\r' <"$capture/err" | awk '!/:trace:wgl:/ || /wglSwapIntervalEXT/' >&2
+rm -rf "$capture"
 exit "$status"

@@ -115,14 +115,17 @@ TEST_F(PictureE2eTest, SwapIntervalKeyKeepsTheViewerRunning) {
 }
 
 // The swap intervals that Wine's OpenGL trace shows reaching the driver, in order: the
-// number in each "...wglSwapIntervalEXT (N)" line of the trace:wgl channel.
+// number in parentheses on each line of the trace:wgl channel that names wglSwapIntervalEXT,
+// such as "0024:trace:wgl:X11DRV_wglSwapIntervalEXT (1)".
 std::vector<int> tracedSwapIntervals(const std::string &trace) {
     std::vector<int> intervals;
     std::istringstream lines(trace);
     for (std::string line; std::getline(lines, line);) {
-        const auto call = line.find("wglSwapIntervalEXT (");
-        if (line.find(":trace:wgl:") != std::string::npos && call != std::string::npos) {
-            intervals.push_back(std::atoi(line.c_str() + call + 20));
+        const auto call = line.find("wglSwapIntervalEXT");
+        const auto open = line.find('(', call);
+        if (line.find(":trace:wgl:") != std::string::npos && call != std::string::npos &&
+            open != std::string::npos) {
+            intervals.push_back(std::atoi(line.c_str() + open + 1));
         }
     }
     return intervals;

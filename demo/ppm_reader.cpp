@@ -410,9 +410,11 @@ bool loadPpmImage(const char *fileName, PixelBuffer &pixels, std::uint32_t &widt
                   std::uint32_t &height) {
     // Only a regular file on a disk is read: a device (NUL, a console, under
     // Wine a link to /dev/zero) or a pipe is refused before a byte is read. A
-    // directory cannot be opened this way at all.
-    HANDLE file = ::CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // directory cannot be opened this way at all. Others may go on reading and
+    // writing the file, as with fopen.
+    HANDLE file =
+        ::CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }

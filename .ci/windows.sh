@@ -15,16 +15,8 @@ phase() {
 LINUX_BUILD_DIR=${LINUX_BUILD_DIR:-build}
 WINDOWS_BUILD_DIR=${WINDOWS_BUILD_DIR:-build-windows}
 
-missing=()
-for package in g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 zip libgtest-dev dpkg-dev; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
-        missing+=("$package")
-    fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "windows: installing ${missing[*]}"
-    apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+# mingw-w64, Wine, zip and the rest come from tools/packages.txt.
+bash tools/install_deps.sh
 
 # The viewer's Windows code paths (swap interval through WGL, the reader's file access) in
 # 32-bit mingw-w64, where the WGL calls are __stdcall. GLUT is not built for 32 bits, so only

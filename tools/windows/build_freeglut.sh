@@ -61,7 +61,10 @@ apt_options=(
     -o "APT::Sandbox::User=root"
 )
 echo "build_freeglut: fetching Debian's freeglut source package"
-apt-get "${apt_options[@]}" -qq update
+# A repository without source packages fails its part of the update; the Debian ones suffice.
+if ! apt-get "${apt_options[@]}" -qq update; then
+    echo "build_freeglut: some deb-src entries could not be updated; trying the others" >&2
+fi
 (cd "$src_dir" && apt-get "${apt_options[@]}" -qq --download-only source freeglut)
 dsc=$(ls "$src_dir"/freeglut_*.dsc | tail -n 1)
 rm -rf "$src_dir/tree"

@@ -6,7 +6,7 @@ BUILD_TYPE ?= Release
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench windows clean
 
 all: build
 
@@ -27,6 +27,15 @@ demo: build
 
 bench: build
 	@tools/run_benchmarks.sh $(BUILD_DIR)
+
+# The viewer for 64-bit Windows, cross-built with mingw-w64: build-windows/moiravel-demo.exe
+# and build-windows/moiravel-windows-x86_64.zip (exe, README, how to run it).
+WINDOWS_BUILD_DIR ?= build-windows
+
+windows:
+	cmake -S . -B $(WINDOWS_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	    -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(WINDOWS_BUILD_DIR) -j$(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR)

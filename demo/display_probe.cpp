@@ -1,11 +1,13 @@
 #include "display_probe.h"
 
+#ifndef _WIN32
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 #include <X11/extensions/xf86vmproto.h>
 
 #include <sys/uio.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +48,15 @@ const char *displayArgument(int argc, char **argv) {
     }
     return name;
 }
+
+#ifdef _WIN32
+
+// Windows has no X server to look at: game mode is always requested.
+DisplayServerFacts probeDisplayServer(const char *) {
+    return {};
+}
+
+#else
 
 // The probe uses XCB rather than a second Xlib connection: XCB hands back an X
 // error as a value of the one request and a broken connection as a state of
@@ -154,3 +165,5 @@ DisplayServerFacts probeDisplayServer(const char *displayName) {
     xcb_disconnect(connection);
     return facts;
 }
+
+#endif

@@ -155,7 +155,13 @@ TEST_F(BadInputE2eTest, EachBadImageEndsTheViewerWith255) {
         removeEntry(name);
         cases[i].make(workDir() / name);
         expectFailure(expectedStartupOutput(800, 600));
-        expectReason(name, cases[i].reason);
+        // Windows tells a file, a directory and a device apart, and Wine shows it a FIFO
+        // as a device too.
+        const std::string_view reason = cases[i].reason;
+        const bool device =
+            reason.starts_with("not a regular file") && !reason.ends_with("a directory");
+        expectReason(name, device && viewerIsWindowsBuild() ? "not a regular file but a device"
+                                                            : cases[i].reason);
         EXPECT_EQ(viewer().err().find("warning: README.txt: "), std::string::npos)
             << viewer().err();
         removeEntry(name);

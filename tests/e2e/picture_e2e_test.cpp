@@ -2,6 +2,8 @@
 // the modes, the movement, and the keys that must do nothing.
 #include "viewer_fixture.h"
 
+#include <cstdlib>
+#include <sstream>
 #include <thread>
 
 namespace moiravel::e2e {
@@ -110,6 +112,40 @@ TEST_F(PictureE2eTest, SwapIntervalKeyKeepsTheViewerRunning) {
     press("s");
     expectSteadyImage(s);
     escapeAndExpectCleanExit();
+}
+
+// The swap intervals that Wine's OpenGL trace shows reaching the driver, in order: the
+// number in parentheses on each line of the trace:wgl channel that names wglSwapIntervalEXT,
+// such as "0024:trace:wgl:X11DRV_wglSwapIntervalEXT (1)".
+std::vector<int> tracedSwapIntervals(const std::string &trace) {
+    std::vector<int> intervals;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        const auto call = line.find("wglSwapIntervalEXT");
+        const auto open = line.find('(', call);
+        if (line.find(":trace:wgl:") != std::string::npos && call != std::string::npos &&
+            open != std::string::npos) {
+            intervals.push_back(std::atoi(line.c_str() + open + 1));
+        }
+    }
+    return intervals;
+}
+
+TEST_F(PictureE2eTest, SwapIntervalRequestsReachTheWglDriver) {
+    if (!viewerIsWindowsBuild()) {
+        GTEST_SKIP() << "Windows build only: the requests are seen in Wine's OpenGL trace";
+    }
+    // Start-up asks for 1, 0, 1; each "v" then flips the interval: 0, then 1.
+    startWithImages(200, 150);
+    settleFrozenAtOrigin();
+    press("v");
+    press("s");
+    press("v");
+    press("s");
+    escapeAndExpectCleanExit();
+    EXPECT_EQ(tracedSwapIntervals(viewer().err()), (std::vector<int>{1, 0, 1, 0, 1}))
+        << "standard error:\n"
+        << viewer().err();
 }
 
 TEST_F(PictureE2eTest, MovementShiftsTheImageExactlyDiagonally) {

@@ -66,18 +66,26 @@ TEST_F(StartupE2eTest, WithoutImagesPrintsTheThreeLinesAndEndsWith255) {
 }
 
 TEST_F(StartupE2eTest, WithoutReadmePrintsOneLineAndEndsWith255) {
-    writeImages(8, 8);
     // Only the exact name counts: these spellings are not "README.txt".
     for (const char *other : {"", "README.TXT", "readme.txt"}) {
         SCOPED_TRACE(std::string("other file: ") + other);
+        writeImages(8, 8);
+        std::string output = "no README.txt found\n";
         if (*other != '\0') {
             xtest::writeTextFile(workDir() / other, "800 x 600\n");
+            if (viewerIsWindowsBuild()) {
+                // Differs on Windows by design: file names ignore case there, so this
+                // spelling is README.txt itself. Without 0Image.ppm the run then ends at the
+                // first image.
+                output = expectedStartupOutput(800, 600);
+                std::filesystem::remove(workDir() / "0Image.ppm");
+            }
         }
         start();
         auto status = viewer().waitFor(exitTimeout);
         ASSERT_TRUE(status.has_value()) << "the viewer kept running without README.txt";
         EXPECT_TRUE(status->exited && status->code == 255) << status->describe();
-        EXPECT_EQ(viewer().out(), "no README.txt found\n");
+        EXPECT_EQ(viewer().out(), output);
         if (*other != '\0') {
             std::filesystem::remove(workDir() / other);
         }
@@ -155,7 +163,10 @@ TEST_F(StartupE2eTest, GameModeIsRequestedExceptUnderXwaylandAndModeTwoShowsTexe
     escapeAndExpectCleanExit();
     const std::string err = viewer().err();
     EXPECT_EQ(err.find(xwaylandWarning) != std::string::npos, expected.xwaylandWarning) << err;
-    EXPECT_EQ(err.find(gameModeRefused) != std::string::npos, expected.gameModeRefused) << err;
+    // Wine grants the Windows build's mode change on any X server (it only pretends to switch
+    // where the server cannot), so the Windows build never falls back.
+    const bool refused = expected.gameModeRefused && !viewerIsWindowsBuild();
+    EXPECT_EQ(err.find(gameModeRefused) != std::string::npos, refused) << err;
     EXPECT_EQ(err.find("not the 800x600 of README.txt"), std::string::npos) << err;
 }
 

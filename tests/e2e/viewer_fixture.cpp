@@ -58,6 +58,10 @@ void releaseSharedServer() {
     sharedServer.reset();
 }
 
+bool viewerIsWindowsBuild() {
+    return std::getenv("MOIRAVEL_DEMO_WINDOWS_EXE") != nullptr;
+}
+
 std::string expectedStartupOutput(int width, int height) {
     return "The first line of README.TXT defines the resolution: width x height\n"
            "The application will currently use a resolution of: " +

@@ -37,6 +37,10 @@ constexpr auto exitTimeout = 30s;
 
 std::string expectedStartupOutput(int width, int height);
 
+// True when the viewer under test is the Windows build run under Wine (through
+// tests/windows/wine_viewer.sh), for the few cases where Windows differs by design.
+bool viewerIsWindowsBuild();
+
 // Test images. Texture k (file "<k>Image.ppm") has blue channel textureBlue[k]; red and green
 // carry the image column and row (modulo 256), so any pixel on the screen tells which
 // texture it comes from and which of its texels it is. Black (background) and yellow (the

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The Windows part of continuous integration, from package install to test results:
+#   - 32-bit (i686) compile checks: the viewer's platform code, and the entry-point table with
+#     its fake-lookup tests (.ci/windows_cross.sh), where the WGL calls are __stdcall;
+#   - `make windows`: the 64-bit viewer, its zip and its test programs, warnings as errors;
+#   - every Windows test under Wine (tests/windows/run_under_wine.sh), the end-to-end suites
+#     included, which use the Linux test programs of $LINUX_BUILD_DIR (build).
+# Prints the time it took.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+started=$(date +%s)
+phase() {
+    echo "windows: $1 after $(($(date +%s) - started)) s"
+}
+LINUX_BUILD_DIR=${LINUX_BUILD_DIR:-build}
+WINDOWS_BUILD_DIR=${WINDOWS_BUILD_DIR:-build-windows}
+
+# mingw-w64, Wine, zip and the rest come from tools/packages.txt.
+bash tools/install_deps.sh
+
+# The viewer's Windows code paths (swap interval through WGL, the reader's file access) in
+# 32-bit mingw-w64, where the WGL calls are __stdcall. GLUT is not built for 32 bits, so only
+# the parts without it.
+for source in demo/swap_interval.cpp demo/refresh_check.cpp demo/ppm_reader.cpp \
+    demo/load_reasons.cpp demo/state.cpp; do
+    i686-w64-mingw32-g++ -std=c++20 -Wall -Wextra -Wpedantic -Werror -Idemo \
+        -c "$source" -o /dev/null
+done
+echo "windows: the viewer's platform code compiles with 32-bit mingw-w64"
+bash .ci/windows_cross.sh
+phase "packages and 32-bit compile checks done"
+
+make windows WINDOWS_BUILD_DIR="$WINDOWS_BUILD_DIR" CMAKE_FLAGS="-DMOIRAVEL_WERROR=ON"
+test -f "$WINDOWS_BUILD_DIR/moiravel-demo.exe"
+test -f "$WINDOWS_BUILD_DIR/moiravel-windows-x86_64.zip"
+phase "64-bit build (freeglut included) done"
+
+if [ ! -x "$LINUX_BUILD_DIR/tests/e2e/moiravel_e2e_tests" ] ||
+    [ ! -x "$LINUX_BUILD_DIR/tests/bad_input/moiravel_bad_input_tests" ]; then
+    make configure BUILD_DIR="$LINUX_BUILD_DIR" CMAKE_FLAGS="-DMOIRAVEL_WERROR=ON"
+    cmake --build "$LINUX_BUILD_DIR" -j"$(nproc)" --target moiravel_e2e_tests \
+        moiravel_bad_input_tests
+fi
+phase "Linux e2e test programs ready"
+bash tests/windows/run_under_wine.sh "$WINDOWS_BUILD_DIR" "$LINUX_BUILD_DIR"
+
+echo "windows: the Windows part of CI took $(($(date +%s) - started)) s"

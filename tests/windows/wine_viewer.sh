@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Stands in for the viewer binary in the end-to-end suites (MOIRAVEL_DEMO_BINARY): runs the
+# Windows build, $MOIRAVEL_DEMO_WINDOWS_EXE, under Wine in $WINEPREFIX on the X server that
+# the suite names in DISPLAY, and hands back its exit status, its standard output with the
+# carriage returns of Windows line ends removed, and its standard error.
+#
+# Wine's OpenGL trace channel is on, so that a test can see each wglSwapIntervalEXT call
+# reach the driver; of that channel only those lines are passed on.
+set -u
+exe=${MOIRAVEL_DEMO_WINDOWS_EXE:?the Windows viewer to run}
+: "${WINEPREFIX:?a Wine prefix}"
+export WINEPREFIX
+export WINEDEBUG=-all,err+all,+wgl
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+capture=$(mktemp -d "${TMPDIR:-/tmp}/moiravel-wine.XXXXXX")
+# freeglut on Windows would take the X display name in DISPLAY for a Windows display name;
+# Wine itself reads DISPLAY to find the X server.
+wine "$exe" -display '\\.\DISPLAY1' <&0 >"$capture/out" 2>"$capture/err" &
+viewer=$!
+# The suites end a run they no longer want with a signal to this script, SIGKILL included;
+# the watcher then ends the viewer too.
+(
+    while kill -0 $$ 2>/dev/null; do
+        sleep 0.2
+    done
+    kill -9 "$viewer" 2>/dev/null
+    rm -rf "$capture"
+) </dev/null >/dev/null 2>&1 &
+watcher=$!
+trap 'kill -9 "$viewer" 2>/dev/null' TERM INT
+
+wait "$viewer"
+status=$?
+kill "$watcher" 2>/dev/null
+tr -d '\r' <"$capture/out"
+tr -d '\r' <"$capture/err" | awk '!/:trace:wgl:/ || /wglSwapIntervalEXT/' >&2
+rm -rf "$capture"
+exit "$status"

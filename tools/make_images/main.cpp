@@ -14,6 +14,10 @@
 
 namespace images = moiravel::images;
 
+#ifndef MOIRAVEL_VERSION
+#define MOIRAVEL_VERSION "(unknown version)"
+#endif
+
 namespace {
 
 constexpr const char *usage =
@@ -35,7 +39,8 @@ constexpr const char *usage =
     "                    T (RMS, 0..255 scale; default 0.01)\n"
     "  --flicker W       weight of the penalty on differences between the two fitted\n"
     "                    subimages, relative to a display pixel's error (default 0.05)\n"
-    "  --threads N       worker threads (default: one per processor)\n";
+    "  --threads N       worker threads (default: one per processor)\n"
+    "  --help, --version this text; the version\n";
 
 struct Arguments {
     std::string input;
@@ -89,6 +94,9 @@ Arguments parseArguments(int argc, char **argv) {
         };
         if (word == "-h" || word == "--help") {
             std::fputs(usage, stdout);
+            std::exit(0);
+        } else if (word == "--version") {
+            std::printf("moiravel-make-images %s\n", MOIRAVEL_VERSION);
             std::exit(0);
         } else if (word == "--out") {
             args.out = next();

@@ -15,8 +15,9 @@ root=$work/root-$release
 log=$work/$release.log
 [ "$(id -u)" -eq 0 ] || { echo "$0: needs root (debootstrap, chroot)" >&2; exit 2; }
 
-mirror=$(grep -h -E '^(URIs:|deb )' /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null |
-         grep -o -E 'https?://[^ ]+/debian/?( |$)' | grep -v security | head -n1 | tr -d ' ')
+mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
+             2>/dev/null | grep -E '^(URIs:|deb )' | grep -o -E 'https?://[^ ]+/debian/?( |$)' |
+         head -n1 | tr -d ' ' || true)
 [ -n "$mirror" ] || { echo "$0: no Debian mirror in /etc/apt/sources*" >&2; exit 2; }
 
 mkdir -p "$work"

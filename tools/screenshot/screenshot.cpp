@@ -51,9 +51,9 @@ int main(int argc, char **argv) {
         XCloseDisplay(display);
         return 0;
     }
-    XImage *image = XGetImage(display, RootWindow(display, screen), 0, 0,
-                              static_cast<unsigned>(width), static_cast<unsigned>(height),
-                              AllPlanes, ZPixmap);
+    XImage *image =
+        XGetImage(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
+                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (image == nullptr) {
         std::fprintf(stderr, "%s: cannot read the screen\n", argv[0]);
         XCloseDisplay(display);

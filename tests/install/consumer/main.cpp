@@ -6,7 +6,8 @@
 #include <cstdio>
 
 int main() {
-    if (gl_entry::glBlendColor == nullptr || gl_entry::lookupEntryPoint("glBlendColor") == nullptr) {
+    if (gl_entry::glBlendColor == nullptr ||
+        gl_entry::lookupEntryPoint("glBlendColor") == nullptr) {
         std::puts("glBlendColor: no slot or no address");
         return 1;
     }

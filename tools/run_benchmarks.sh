@@ -8,7 +8,7 @@ build=${1:-build}
 # Program, then its arguments.
 benchmarks=(
     "bench/ppm_reader/moiravel_bench_ppm_reader"
-    "bench/gl_entry/gl_entry_bench --benchmark_min_time=0.2"
+    "bench/gl_entry/gl_entry_bench"
     "bench/frame_rate/moiravel_frame_rate_bench"
 )
 status=0
@@ -23,8 +23,10 @@ for entry in "${benchmarks[@]}"; do
         status=1
         continue
     fi
+    # Without the terminal colours some reporters use.
     output=$("$program" "${command[@]:1}" 2>&1)
     result=$?
+    output=$(sed 's/\x1b\[[0-9;]*m//g' <<<"$output")
     echo "$output"
     if [ $result -ne 0 ]; then
         echo "   $name failed with status $result" >&2

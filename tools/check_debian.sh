@@ -58,10 +58,13 @@ inside "cd /root/moiravel && tools/install_deps.sh build-and-run &&
         cmake -S . -B build && cmake --build build -j\$(nproc) && make demo" \
     >"$work/$release-demo.log" 2>&1 || status=1
 demo_time=$((SECONDS - start))
-download=$(grep -h 'Need to get' "$work/$release-demo.log" | paste -sd+ - || echo "Need to get nothing")
+download=$(grep -h -o 'Need to get [0-9.,]* [kMG]B' "$work/$release-demo.log" | sed 's/Need to get //' |
+           paste -sd+ - || true)
 shots=$(inside "ls /root/moiravel/build/demo-screenshot*.png 2>/dev/null | wc -l")
-packages=$(grep -h -o '^[0-9]* newly installed' "$work/$release-demo.log" | paste -sd+ - || true)
-echo "   ${download}; ${packages:-0 newly installed} packages; ${demo_time} s; $shots screenshots"
+packages=$(grep -h -o '[0-9]* newly installed' "$work/$release-demo.log" | sed 's/ .*//' |
+           paste -sd+ - || true)
+echo "   apt downloaded ${download:-nothing} for ${packages:-0} packages; ${demo_time} s;" \
+     "$shots screenshots"
 [ $status -eq 0 ] && [ "$shots" -gt 0 ] || { status=1; tail -30 "$work/$release-demo.log"; }
 
 echo "== $release: make test"

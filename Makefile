@@ -3,7 +3,7 @@
 # groups of tools/packages.txt it needs (NO_INSTALL=1: only list them, stop).
 #
 #   build, demo:      build-and-run (+ headless-demo when DISPLAY is unset)
-#   test, bench:      build-and-run, headless-demo, tests
+#   test, bench:      build-and-run, headless-demo, tests, package
 #   package:          build-and-run, package
 #   install:          build-and-run; PREFIX (default /usr/local), DESTDIR
 
@@ -15,7 +15,7 @@ PREFIX ?= /usr/local
 DEPS ?= build-and-run
 
 DEMO_DEPS := build-and-run $(if $(DISPLAY),,headless-demo)
-TEST_DEPS := build-and-run headless-demo tests
+TEST_DEPS := build-and-run headless-demo tests package
 
 .PHONY: all deps configure build test demo bench install package clean
 

@@ -13,6 +13,8 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 DEPS ?= build-and-run
+# Flags of a target (test, bench); CMAKE_FLAGS from the command line adds to them.
+TARGET_FLAGS =
 
 DEMO_DEPS := build-and-run $(if $(DISPLAY),,headless-demo)
 TEST_DEPS := build-and-run headless-demo tests package
@@ -26,7 +28,7 @@ deps:
 
 configure: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
-	    -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+	    -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(TARGET_FLAGS) $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
@@ -37,12 +39,12 @@ demo: build
 
 # A test that cannot be built for want of a package fails the configure step.
 test: DEPS = $(TEST_DEPS)
-test: CMAKE_FLAGS += -DBUILD_TESTING=ON -DMOIRAVEL_REQUIRE_TESTS=ON
+test: TARGET_FLAGS = -DBUILD_TESTING=ON -DMOIRAVEL_REQUIRE_TESTS=ON
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 900
 
 bench: DEPS = $(TEST_DEPS)
-bench: CMAKE_FLAGS += -DMOIRAVEL_BUILD_BENCH=ON -DMOIRAVEL_REQUIRE_TESTS=ON
+bench: TARGET_FLAGS = -DMOIRAVEL_BUILD_BENCH=ON -DMOIRAVEL_REQUIRE_TESTS=ON
 bench: build
 	@tools/run_benchmarks.sh $(BUILD_DIR)
 

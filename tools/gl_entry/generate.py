@@ -298,7 +298,7 @@ def check(committed_path, names_path, registry_dir):
     same_registry = all(recorded.get(name) == current[name] for name in REGISTRY_FILES)
     entries = read_names(names_path)
     commands = read_registry([os.path.join(registry_dir, name) for name in REGISTRY_FILES])
-    fresh = render_entries(entries, commands, sources(names_path, registry_dir))
+    fresh = render_entries(entries, commands, list(current.items()))
     # The registry's checksums are the one part of the header that may differ.
     old_body, new_body = (SOURCE_LINE.sub("", text) for text in (committed, fresh))
     diff = list(difflib.unified_diff(old_body.splitlines(True), new_body.splitlines(True),

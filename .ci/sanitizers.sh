@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install_deps.sh
+tools/install_deps.sh build-and-run headless-demo tests ci-only
 cmake --preset asan
 cmake --build --preset asan -j2
 ctest --preset asan -j1

@@ -16,7 +16,7 @@ LINUX_BUILD_DIR=${LINUX_BUILD_DIR:-build}
 WINDOWS_BUILD_DIR=${WINDOWS_BUILD_DIR:-build-windows}
 
 # mingw-w64, Wine, zip and the rest come from tools/packages.txt.
-bash tools/install_deps.sh
+tools/install_deps.sh windows ci-only
 
 # The viewer's Windows code paths (swap interval through WGL, the reader's file access) in
 # 32-bit mingw-w64, where the WGL calls are __stdcall. GLUT is not built for 32 bits, so only

@@ -45,11 +45,16 @@ for source in gtest-all gtest_main; do
         pids+=($!)
     fi
 done
+# coverage_test.cpp checks the slot types against the PFN...PROC list of the GL headers.
+mkdir -p "$BUILD_DIR/generated/gl_entry"
+python3 tools/gl_entry/generate.py --include /usr/i686-w64-mingw32/include \
+    --pfn-types "$BUILD_DIR/generated/gl_entry/glext_pfn_types.inc"
 objects=()
 for source in gl_entry/entry_points.cpp tests/gl_entry/entry_points_test.cpp \
     tests/gl_entry/coverage_test.cpp tests/gl_entry/slots.cpp tests/gl_entry/fake_lookup.cpp; do
     object="$BUILD_DIR/posix_$(basename "$source" .cpp).o"
-    "$CXX_POSIX" "${FLAGS[@]}" -I"$GTEST_SRC/include" -c "$source" -o "$object"
+    "$CXX_POSIX" "${FLAGS[@]}" -I"$GTEST_SRC/include" -I"$BUILD_DIR/generated" -c "$source" \
+        -o "$object"
     objects+=("$object")
 done
 for pid in "${pids[@]}"; do

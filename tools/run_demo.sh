@@ -10,8 +10,9 @@ case "$build" in /*) ;; *) build="$root/$build" ;; esac
 run="$build/demo-run"
 mkdir -p "$run"
 
+screenshot="$build/tools/screenshot/moiravel-screenshot"
 screen_size() {
-    DISPLAY="$1" xdpyinfo 2>/dev/null | awk '/dimensions:/ { print $2; exit }'
+    DISPLAY="$1" "$screenshot" --size 2>/dev/null
 }
 
 make_images() {
@@ -39,7 +40,7 @@ Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
-    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+    screen_size "$display" >/dev/null && break
     sleep 0.1
 done
 echo "No DISPLAY: running the viewer on a virtual X server ($display, $size) for a few seconds."
@@ -54,13 +55,13 @@ if [ -x "$keys" ]; then
     for mode in 0 1 2; do
         sleep 0.5
         shot="$build/demo-screenshot-mode$mode.png"
-        DISPLAY=$display import -window root "$shot"
+        DISPLAY=$display "$screenshot" "$shot"
         shots+=("$shot")
         DISPLAY=$display "$keys" plus
     done
 else
     shot="$build/demo-screenshot.png"
-    DISPLAY=$display import -window root "$shot"
+    DISPLAY=$display "$screenshot" "$shot"
     shots+=("$shot")
 fi
 DISPLAY=$display "$keys" Escape 2>/dev/null || kill "$viewer" 2>/dev/null || true

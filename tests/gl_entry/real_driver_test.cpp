@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "driver_checks.h"
-#include "xvfb_server.h"
+#include "x_server.h"
 
 #include "gl_entry/entry_points.h"
 #include "gl_entry/lookup.h"
@@ -20,8 +20,8 @@ class RealDriverTest : public ::testing::Test {
   protected:
     void SetUp() override {
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        ASSERT_TRUE(server_.running()) << server_.error();
-        display_ = XOpenDisplay(server_.display().c_str());
+        ASSERT_TRUE(server_.running()) << server_.log();
+        display_ = XOpenDisplay(server_.displayName().c_str());
         ASSERT_NE(display_, nullptr);
 
         int attributes[] = {GLX_RGBA, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8, None};
@@ -56,7 +56,9 @@ class RealDriverTest : public ::testing::Test {
         XCloseDisplay(display_);
     }
 
-    XvfbServer server_;
+    // The shared harness lets Xvfb pick a free display itself (-displayfd), so that a server
+    // of another test or user on the same number is never mistaken for this one.
+    moiravel::xtest::XServer server_{moiravel::xtest::XServerKind::Xvfb, 640, 480};
     Display *display_ = nullptr;
     XVisualInfo *visual_ = nullptr;
     Colormap colormap_ = 0;

@@ -114,21 +114,89 @@ class GeneratorTest(unittest.TestCase):
         self.assertEqual(scanner.typedefs, {"PFNELSEPROC": "GL/gl.h", "PFNELIFPROC": "GL/gl.h",
                                             "PFNEXTPROC": "GL/glext.h"})
 
-    def test_check_reports_a_stale_committed_file(self):
+    def copy_sources(self):
+        """A copy of gl_entry/ and of the registry, to change one of them."""
         committed = os.path.join(self.temp, "gl_entry")
+        registry = os.path.join(self.temp, "registry")
         shutil.copytree(os.path.join(ROOT, "gl_entry"), committed)
-        status, output = run(["--check", "--output-dir", committed])
-        self.assertEqual(status, 0, output)
+        shutil.copytree(generate.DEFAULT_REGISTRY, registry)
+        return committed, registry
 
-        path = os.path.join(committed, generate.ENTRY_FILE)
+    def check(self, committed, registry):
+        return run(["--check", "--output-dir", committed, "--registry", registry,
+                    "--names", os.path.join(committed, "names.txt")])
+
+    def edit(self, path, old, new):
         with open(path) as f:
             text = f.read()
+        self.assertIn(old, text)
         with open(path, "w") as f:
-            f.write(text.replace("glBlendColorEXT", "glBlendColourEXT"))
-        status, output = run(["--check", "--output-dir", committed])
+            f.write(text.replace(old, new, 1))
+
+    def test_check_fails_when_the_same_sources_give_a_different_file(self):
+        committed, registry = self.copy_sources()
+        status, output = self.check(committed, registry)
+        self.assertEqual(status, 0, output)
+        self.assertIn("up to date", output)
+
+        self.edit(os.path.join(committed, generate.ENTRY_FILE), "glBlendColorEXT",
+                  "glBlendColourEXT")
+        status, output = self.check(committed, registry)
         self.assertEqual(status, 1)
         self.assertIn("+GL_ENTRY_POINT(\"GL, EXT\", void, glBlendColorEXT", output)
 
+    def test_check_fails_when_the_name_list_changed(self):
+        committed, registry = self.copy_sources()
+        # A change that leaves the entries alone still needs a regeneration.
+        with open(os.path.join(committed, "names.txt"), "a") as f:
+            f.write("# a comment\n")
+        status, output = self.check(committed, registry)
+        self.assertEqual(status, 1)
+        self.assertIn("names.txt changed", output)
+
+    def test_another_registry_release_is_a_note(self):
+        committed, registry = self.copy_sources()
+        gl_xml = os.path.join(registry, "gl.xml")
+        with open(gl_xml, "a") as f:
+            f.write("<!-- a newer release -->\n")
+        status, output = self.check(committed, registry)
+        self.assertEqual(status, 0, output)
+        self.assertIn("note: entry_points.inc was made from another release", output)
+        self.assertIn("gives the same entries", output)
+
+        # A prototype that changed in the newer registry is shown, and still passes.
+        self.edit(gl_xml, "<name>glBlendColorEXT</name>", "<name>glBlendColorEXT</name>"
+                  "</proto><param><ptype>GLint</ptype> <name>extra</name></param><proto>")
+        status, output = self.check(committed, registry)
+        self.assertEqual(status, 0, output)
+        self.assertIn("would change these entries", output)
+        self.assertIn("GLint extra", output)
+
+    def test_generated_file_does_not_depend_on_the_system_headers(self):
+        committed, registry = self.copy_sources()
+        self.write("empty/GL/gl.h", "\n")
+        status, output = run(["--output-dir", committed, "--registry", registry,
+                              "--names", os.path.join(committed, "names.txt"),
+                              "--include", os.path.join(self.temp, "empty")])
+        self.assertEqual(status, 0, output)
+        with open(os.path.join(ROOT, "gl_entry", generate.ENTRY_FILE)) as f:
+            original = f.read()
+        with open(os.path.join(committed, generate.ENTRY_FILE)) as f:
+            self.assertEqual(f.read(), original)
+
+    def test_pfn_types_list_what_the_headers_define(self):
+        self.write("inc/GL/gl.h", """\
+            typedef void (APIENTRYP PFNGLBLENDCOLORPROC) (GLfloat r, GLfloat g, GLfloat b, GLfloat a);
+            """)
+        names = self.write("names.txt", "[OpenGL 1.2]\nglBlendColor\nglBlendEquation\n"
+                                        "[WGL, EXT]\nwglSwapIntervalEXT\n")
+        out = os.path.join(self.temp, "pfn.inc")
+        status, output = run(["--names", names, "--include", os.path.join(self.temp, "inc"),
+                              "--pfn-types", out])
+        self.assertEqual(status, 0, output)
+        with open(out) as f:
+            lines = [line for line in f.read().splitlines() if line.startswith("GL_ENTRY_PFN")]
+        self.assertEqual(lines, ["GL_ENTRY_PFN_TYPE(glBlendColor, PFNGLBLENDCOLORPROC) // GL/gl.h"])
 
 if __name__ == "__main__":
     unittest.main()

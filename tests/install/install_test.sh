@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Usage: install_test.sh BUILD_DIR SOURCE_DIR VERSION
+# Installs BUILD_DIR into a scratch prefix, checks the files `make install`
+# promises, and builds and runs a small program against the installed
+# entry-point table twice: through find_package(MoiravelGlEntry) and through
+# pkg-config. CXX, CXXFLAGS and LDFLAGS: the compiler and flags of the build.
+set -euo pipefail
+build=$1 source=$2 version=$3
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+prefix=$scratch/prefix
+cmake --install "$build" --prefix "$prefix" >"$scratch/install.log"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+for file in bin/moiravel-demo bin/moiravel-make-images share/doc/moiravel/README.md \
+            share/doc/moiravel/make_images_modes.png include/gl_entry/entry_points.h \
+            include/gl_entry/entry_points.inc include/gl_entry/lookup.h; do
+    [ -f "$prefix/$file" ] || fail "not installed: $file"
+done
+pc=$(find "$prefix" -name moiravel-gl-entry.pc)
+config=$(find "$prefix" -name MoiravelGlEntryConfig.cmake)
+[ -n "$pc" ] && [ -n "$config" ] || fail "no moiravel-gl-entry.pc or MoiravelGlEntryConfig.cmake"
+# Nothing of the tests or benchmarks.
+extra=$(find "$prefix/bin" -type f ! -name moiravel-demo ! -name moiravel-make-images)
+[ -z "$extra" ] || fail "installed more programs than the two: $extra"
+[ "$("$prefix/bin/moiravel-make-images" --version)" = "moiravel-make-images $version" ] \
+    || fail "moiravel-make-images --version does not say $version"
+
+echo "== find_package(MoiravelGlEntry)"
+cmake -S "$source/tests/install/consumer" -B "$scratch/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_CXX_COMPILER="${CXX:-c++}" -DCMAKE_CXX_FLAGS="${CXXFLAGS:-}" \
+    -DCMAKE_EXE_LINKER_FLAGS="${LDFLAGS:-}" >"$scratch/configure.log" \
+    || { cat "$scratch/configure.log"; fail "configure through find_package"; }
+cmake --build "$scratch/cmake" || fail "build through find_package"
+"$scratch/cmake/consumer"
+
+echo "== pkg-config moiravel-gl-entry"
+export PKG_CONFIG_PATH=$(dirname "$pc")
+[ "$(pkg-config --modversion moiravel-gl-entry)" = "$version" ] || fail "pkg-config version"
+# shellcheck disable=SC2046,SC2086
+"${CXX:-c++}" -std=c++20 ${CXXFLAGS:-} "$source/tests/install/consumer/main.cpp" \
+    $(pkg-config --cflags --libs moiravel-gl-entry) ${LDFLAGS:-} -o "$scratch/consumer-pc" \
+    || fail "build through pkg-config"
+"$scratch/consumer-pc"

@@ -203,6 +203,14 @@ void ViewerTest::writeImages(int width, int height, const std::set<int> &skip) {
 }
 
 void ViewerTest::start(const std::map<std::string, std::string> &env) {
+    // The screen clear of the previous test's viewer, so that nothing of its picture is taken
+    // for the new one's.
+    auto [leftover, clear] = client().waitUntil(
+        [this](const Screenshot &) { return !client().anyWindowShown(); }, startTimeout);
+    if (!clear) {
+        saveForDiagnosis(leftover, "window-left-over");
+    }
+    EXPECT_TRUE(clear) << "a window of an earlier program is still on the screen";
     viewer_ = std::make_unique<xtest::ViewerRun>(viewerBinary(), work_.path(),
                                                  server().displayName(), env);
 }

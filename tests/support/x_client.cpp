@@ -251,6 +251,14 @@ bool XClient::windowCoversScreen() const {
     });
 }
 
+bool XClient::anyWindowShown() const {
+    auto *previousHandler = XSetErrorHandler(ignoreXError);
+    const bool shown = !applicationWindows(display_).empty();
+    XSync(display_, False);
+    XSetErrorHandler(previousHandler);
+    return shown;
+}
+
 std::pair<Screenshot, bool> XClient::waitUntil(const std::function<bool(const Screenshot &)> &done,
                                                std::chrono::milliseconds timeout,
                                                std::chrono::milliseconds interval) const {

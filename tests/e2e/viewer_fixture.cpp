@@ -203,27 +203,40 @@ void ViewerTest::writeImages(int width, int height, const std::set<int> &skip) {
 }
 
 void ViewerTest::start(const std::map<std::string, std::string> &env) {
+    // The screen clear of the previous test's viewer, so that nothing of its picture is taken
+    // for the new one's.
+    auto [leftover, clear] = client().waitUntil(
+        [this](const Screenshot &) { return !client().anyWindowShown(); }, startTimeout);
+    if (!clear) {
+        saveForDiagnosis(leftover, "window-left-over");
+    }
+    EXPECT_TRUE(clear) << "a window of an earlier program is still on the screen";
     viewer_ = std::make_unique<xtest::ViewerRun>(viewerBinary(), work_.path(),
                                                  server().displayName(), env);
 }
 
 void ViewerTest::waitForFirstFrame() {
-    // Line 1 of the overlay: yellow ink near the top edge, from 45 % of the width on.
-    auto [shot, ok] = client().waitUntil(
-        [](const Screenshot &s) {
-            for (int row = 0; row < s.height / 8; ++row) {
-                for (int column = s.width * 45 / 100; column < s.width; ++column) {
-                    if (s.at(column, row) == Rgb{255, 255, 0}) {
-                        return true;
-                    }
+    // First the window full screen: a window manager (XWayland's) shows it framed and at
+    // another place until it has carried out the full-screen request. Then line 1 of the
+    // overlay: yellow ink near the top edge, from 45 % of the width on.
+    auto [framed, fullScreen] = client().waitUntil(
+        [this](const Screenshot &) { return client().windowCoversScreen(); }, startTimeout);
+    auto lineOneShows = [](const Screenshot &s) {
+        for (int row = 0; row < s.height / 8; ++row) {
+            for (int column = s.width * 45 / 100; column < s.width; ++column) {
+                if (s.at(column, row) == Rgb{255, 255, 0}) {
+                    return true;
                 }
             }
-            return false;
-        },
-        startTimeout);
+        }
+        return false;
+    };
+    auto [shot, ok] = fullScreen ? client().waitUntil(lineOneShows, startTimeout)
+                                 : std::pair{std::move(framed), false};
     if (!ok) {
         saveForDiagnosis(shot, "no-first-frame");
     }
+    ASSERT_TRUE(fullScreen) << "the viewer's window did not cover the screen within the time limit";
     ASSERT_TRUE(ok) << "the viewer showed no overlay within the time limit; "
                     << (viewer_->running() ? "it still runs" : "it has ended")
                     << "\nstandard output:\n"

@@ -149,6 +149,51 @@ int ignoreXError(Display *, XErrorEvent *) {
     return 0;
 }
 
+// A viewable window's contents and where they lie on the screen (inside the border).
+struct WindowPlace {
+    Window window;
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+std::vector<WindowPlace> viewableChildren(Display *display, Window parent, int originX,
+                                          int originY) {
+    std::vector<WindowPlace> places;
+    Window rootReturn = 0;
+    Window parentReturn = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, parent, &rootReturn, &parentReturn, &children, &count)) {
+        return places;
+    }
+    for (unsigned int k = 0; k < count; ++k) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(display, children[k], &a) && a.map_state == IsViewable) {
+            places.push_back({children[k], originX + a.x + a.border_width,
+                              originY + a.y + a.border_width, a.width, a.height});
+        }
+    }
+    XFree(children);
+    return places;
+}
+
+// The viewable top-level windows from the bottom of the stack up, each followed by the
+// windows directly inside it. A window manager (XWayland's included) puts each application
+// window into a frame of its own; while it still rearranges the two, the frame shows the
+// application's picture late or at its old place, so the application window is read itself.
+std::vector<WindowPlace> applicationWindows(Display *display) {
+    std::vector<WindowPlace> places;
+    for (const WindowPlace &top : viewableChildren(display, DefaultRootWindow(display), 0, 0)) {
+        places.push_back(top);
+        for (const WindowPlace &inner : viewableChildren(display, top.window, top.x, top.y)) {
+            places.push_back(inner);
+        }
+    }
+    return places;
+}
+
 } // namespace
 
 void XClient::focusFollowsPointer() {
@@ -172,30 +217,19 @@ Screenshot XClient::screenshot() const {
         XDestroyImage(image);
         return shot;
     }
-    // The top-level windows from the bottom of the stack up, each clipped to the screen;
+    // The application windows from the bottom of the stack up, each clipped to the screen;
     // what no window covers stays black.
-    Window rootReturn = 0;
-    Window parent = 0;
-    Window *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display_, root, &rootReturn, &parent, &children, &count)) {
-        throw std::runtime_error("XQueryTree of the root window failed");
-    }
     auto *previousHandler = XSetErrorHandler(ignoreXError);
-    for (unsigned int k = 0; k < count; ++k) {
-        XWindowAttributes a;
-        if (!XGetWindowAttributes(display_, children[k], &a) || a.map_state != IsViewable) {
-            continue;
-        }
-        const int left = std::max(a.x + a.border_width, 0);
-        const int top = std::max(a.y + a.border_width, 0);
-        const int right = std::min(a.x + a.border_width + a.width, shot.width);
-        const int bottom = std::min(a.y + a.border_width + a.height, shot.height);
+    for (const WindowPlace &w : applicationWindows(display_)) {
+        const int left = std::max(w.x, 0);
+        const int top = std::max(w.y, 0);
+        const int right = std::min(w.x + w.width, shot.width);
+        const int bottom = std::min(w.y + w.height, shot.height);
         if (right <= left || bottom <= top) {
             continue;
         }
-        XImage *image = XGetImage(display_, children[k], left - a.x - a.border_width,
-                                  top - a.y - a.border_width, static_cast<unsigned>(right - left),
+        XImage *image = XGetImage(display_, w.window, left - w.x, top - w.y,
+                                  static_cast<unsigned>(right - left),
                                   static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
         if (image != nullptr) {
             paste(image, shot, left, top);
@@ -204,8 +238,25 @@ Screenshot XClient::screenshot() const {
     }
     XSync(display_, False);
     XSetErrorHandler(previousHandler);
-    XFree(children);
     return shot;
+}
+
+bool XClient::windowCoversScreen() const {
+    auto *previousHandler = XSetErrorHandler(ignoreXError);
+    const std::vector<WindowPlace> windows = applicationWindows(display_);
+    XSync(display_, False);
+    XSetErrorHandler(previousHandler);
+    return std::any_of(windows.begin(), windows.end(), [this](const WindowPlace &w) {
+        return w.x <= 0 && w.y <= 0 && w.x + w.width >= width() && w.y + w.height >= height();
+    });
+}
+
+bool XClient::anyWindowShown() const {
+    auto *previousHandler = XSetErrorHandler(ignoreXError);
+    const bool shown = !applicationWindows(display_).empty();
+    XSync(display_, False);
+    XSetErrorHandler(previousHandler);
+    return shown;
 }
 
 std::pair<Screenshot, bool> XClient::waitUntil(const std::function<bool(const Screenshot &)> &done,

@@ -63,6 +63,12 @@ class XClient {
     void focusFollowsPointer();
 
     Screenshot screenshot() const;
+    // Whether an application window (one that a window manager's frame holds, or a top-level
+    // window where none runs) covers the whole screen: a full-screen request has taken effect.
+    bool windowCoversScreen() const;
+    // Whether any window is on the screen. A window manager (XWayland's) takes the frame of a
+    // window whose client has ended off the screen only some time after the client ended.
+    bool anyWindowShown() const;
 
     // Polls the screen until `done` holds or `timeout` passes; returns the last picture
     // taken and whether `done` held for it.

@@ -5,6 +5,7 @@
 // strtoll for the samples). The reader's own fast paths (memory mapping,
 // block-wise sample scanning) thus meet an independent implementation on
 // every input.
+#include "c11_scanf.h"
 #include "ppm_reader.h"
 
 #include <cerrno>
@@ -28,7 +29,7 @@ struct Outputs {
     friend bool operator==(const Outputs &, const Outputs &) = default;
 };
 
-// Header integers as "%i" converts them, by glibc's sscanf itself. Always
+// Header integers as C11's "%i" converts them, by the C library's sscanf itself. Always
 // decided; the optional stays for callers that once had to skip inputs.
 struct HeaderInt {
     bool converted = false;
@@ -37,7 +38,7 @@ struct HeaderInt {
 std::optional<HeaderInt> scanHeaderInt(const char *&text) {
     int value = 0;
     int length = 0;
-    if (std::sscanf(text, "%i%n", &value, &length) != 1) {
+    if (c11ScanInteger(text, &value, &length) != 1) {
         return HeaderInt{};
     }
     text += length;

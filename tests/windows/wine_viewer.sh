@@ -16,8 +16,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 capture=$(mktemp -d "${TMPDIR:-/tmp}/moiravel-wine.XXXXXX")
 # freeglut on Windows would take the X display name in DISPLAY for a Windows display name;
 # Wine itself reads DISPLAY to find the X server.
-wine "$exe" -display '\\.\DISPLAY1' <&0 >"$capture/out" 2>"$capture/err" &
-viewer=$!
+start_viewer() {
+    wine "$exe" -display '\\.\DISPLAY1' <&0 >"$capture/out" 2>"$capture/err" &
+    viewer=$!
+}
+start_viewer
 # The suites end a run they no longer want with a signal to this script, SIGKILL included;
 # the watcher then ends the viewer too.
 (
@@ -32,6 +35,18 @@ trap 'kill -9 "$viewer" 2>/dev/null' TERM INT
 
 wait "$viewer"
 status=$?
+# Now and then Wine cannot lay out a new process's address space and gives up before the
+# program runs ("failed to map the shared user data"); that says nothing about the viewer,
+# which is started again, at most twice.
+for _ in 1 2; do
+    if [ "$status" -eq 0 ] || [ -s "$capture/out" ] ||
+        ! grep -q 'failed to map the shared user data' "$capture/err"; then
+        break
+    fi
+    start_viewer
+    wait "$viewer"
+    status=$?
+done
 kill "$watcher" 2>/dev/null
 tr -d '\r' <"$capture/out"
 tr -d '\r' <"$capture/err" | awk '!/:trace:wgl:/ || /wglSwapIntervalEXT/' >&2

@@ -2,6 +2,7 @@
 
 #include "display_probe.h"
 #include "frame.h"
+#include "full_screen_window.h"
 #include "keyboard.h"
 #include "load_reasons.h"
 #include "scene_setup.h"
@@ -66,7 +67,8 @@ void warnAboutUnreadableSize(std::ifstream &file) {
 // switched (as under many X servers), falls back to an ordinary window of that
 // size at the origin made full screen, so the scene still has a context. A
 // server that the probe finds unfit for game mode (XWayland, or one that fails
-// to list its video modes) gets that window without the request.
+// to list its video modes) gets that window without the request, opened so that
+// the window manager itself puts it over the screen.
 // Returns the size of the display the window covers.
 void openDisplayWindow(const char *displayName, int &gotWidth, int &gotHeight) {
     const DisplayChoice choice = chooseDisplayWindow(probeDisplayServer(displayName));
@@ -86,11 +88,9 @@ void openDisplayWindow(const char *displayName, int &gotWidth, int &gotHeight) {
                      "window instead\n",
                      gameModeString(demoState.screenWidth, demoState.screenHeight).c_str());
     }
-    glutInitWindowPosition(0, 0);
-    glutInitWindowSize(demoState.screenWidth > 0 ? demoState.screenWidth : 300,
-                       demoState.screenHeight > 0 ? demoState.screenHeight : 300);
-    glutCreateWindow("Moiravel Demo");
-    glutFullScreen();
+    openFullScreenWindow("Moiravel Demo", demoState.screenWidth, demoState.screenHeight,
+                         choice.gameMode ? FullScreenWay::AskAfterOpening
+                                         : FullScreenWay::ScreenSizedUnframed);
     gotWidth = glutGet(GLUT_SCREEN_WIDTH);
     gotHeight = glutGet(GLUT_SCREEN_HEIGHT);
 }

@@ -1,8 +1,12 @@
 // Draws text the way the overlay is meant to look, for the end-to-end tests to compare with
-// the viewer's screen: a full-screen window (black), and for each pair of arguments
+// the viewer's screen: a full-screen window (black), opened as the viewer opens its own when
+// it does not use game mode, and for each pair of arguments
 // "y" "text" the text in yellow GLUT_BITMAP_9_BY_15 from raster position (-0.1, y).
 //   moiravel_e2e_text_reference WIDTH HEIGHT y1 text1 [y2 text2 ...]
 // Runs until killed.
+#include "display_probe.h"
+#include "full_screen_window.h"
+
 #include <GL/glut.h>
 
 #include <cstdlib>
@@ -45,10 +49,10 @@ int main(int argc, char **argv) {
         lines.emplace_back(std::strtof(argv[i], nullptr), argv[i + 1]);
     }
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
-    glutInitWindowPosition(0, 0);
-    glutInitWindowSize(std::atoi(argv[1]), std::atoi(argv[2]));
-    glutCreateWindow("overlay text reference");
-    glutFullScreen();
+    const bool xwayland = runsUnderXwayland(probeDisplayServer(nullptr));
+    openFullScreenWindow("overlay text reference", std::atoi(argv[1]), std::atoi(argv[2]),
+                         xwayland ? FullScreenWay::ScreenSizedUnframed
+                                  : FullScreenWay::AskAfterOpening);
     glutDisplayFunc(frame);
     glutIdleFunc(frame);
     glutReshapeFunc(reshape);

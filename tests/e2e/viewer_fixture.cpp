@@ -1,6 +1,5 @@
 #include "viewer_fixture.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -133,36 +132,10 @@ std::optional<Placement> locateImage(const Screenshot &shot, int imageWidth, int
            << "at the lower-left corner moved " << shift << " left and up:" << detail;
 }
 
-namespace {
-
-// weston's major version, from `weston --version` ("weston 14.0.1"); 0 when unknown.
-int westonMajorVersion() {
-    std::FILE *pipe = ::popen("weston --version 2>/dev/null", "r");
-    if (pipe == nullptr) {
-        return 0;
-    }
-    char text[128] = {};
-    const bool read = std::fgets(text, sizeof text, pipe) != nullptr;
-    ::pclose(pipe);
-    int major = 0;
-    return read && std::sscanf(text, "weston %d", &major) == 1 ? major : 0;
-}
-
-} // namespace
-
 void ViewerTest::SetUp() {
     std::string why = xtest::XServer::unavailableReason(serverKind);
     if (!why.empty()) {
         GTEST_SKIP() << why;
-    }
-    // Known gap: from weston 11 on, weston's window manager leaves the viewer's full-screen
-    // window decorated, its picture 32 pixels below the top of the screen. Until the viewer
-    // asks for full screen in a way that weston honours, the suite runs on weston 10 only.
-    static const int westonMajor =
-        serverKind == xtest::XServerKind::WestonXwayland ? westonMajorVersion() : 0;
-    if (westonMajor > 10) {
-        GTEST_SKIP() << "weston " << westonMajor
-                     << " keeps the viewer's full-screen window decorated (a known gap)";
     }
     if (!serverSkipReason.empty()) {
         GTEST_SKIP() << serverSkipReason;

@@ -1,6 +1,8 @@
-// The choice between game mode and the full-screen window, and the probe that gathers its
-// facts, driven against a scripted X server on a local socket (no display needed).
+// The choice between game mode and the full-screen window, the probe that gathers its facts,
+// driven against a scripted X server on a local socket (no display needed), and what the
+// full-screen window does after a look at where the window manager put it.
 #include "display_probe.h"
+#include "full_screen_window.h"
 
 #include <gtest/gtest.h>
 
@@ -77,6 +79,35 @@ TEST(ChooseDisplayWindow, GameModeExceptUnderXwaylandOrWhenModesCannotBeListed) 
         }
     }
     EXPECT_EQ(chooseDisplayWindow({true, {}, ModeListing::NotProbed}).warning, xwaylandWarning);
+}
+
+// weston 11+ gives the unframed window the screen at once; weston 10 leaves it at (32, 64)
+// and takes a full-screen request later. A window listed as full screen is never asked
+// again: GLUT's request toggles the state.
+TEST(NextPlacementStep, AsksForFullScreenOnlyWhenTimeIsUpAndTheScreenIsNotCovered) {
+    struct Case {
+        const char *what;
+        WindowPlacement placement;
+        bool timeUp;
+        PlacementStep step;
+    };
+    const Case cases[] = {
+        {"covers the screen", {0, 0, 800, 600, false}, false, PlacementStep::Done},
+        {"covers it as time runs out", {0, 0, 800, 600, false}, true, PlacementStep::Done},
+        {"not placed yet (inside its frame)",
+         {32, 32, 800, 600, false},
+         false,
+         PlacementStep::Wait},
+        {"placed below a panel", {32, 64, 800, 600, false}, true, PlacementStep::AskForFullScreen},
+        {"one pixel off", {0, 1, 800, 600, false}, true, PlacementStep::AskForFullScreen},
+        {"smaller than the screen", {0, 0, 800, 599, false}, true, PlacementStep::AskForFullScreen},
+        {"full screen, still moving", {32, 32, 800, 600, true}, false, PlacementStep::Wait},
+        {"full screen but elsewhere", {0, 32, 800, 600, true}, true, PlacementStep::Done},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(nextPlacementStep(c.placement, 800, 600, c.timeUp), c.step);
+    }
 }
 
 TEST(DisplayArgument, TheLastDisplayOptionWithAValue) {

@@ -49,23 +49,27 @@ namespace {
 constexpr auto placementTimeout = std::chrono::seconds(1);
 constexpr auto placementPoll = std::chrono::milliseconds(10);
 
-bool listsFullScreenState(Display *display, Window window) {
-    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
-    const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+// The window manager's list of the window's states, and the entry for full screen.
+struct StateAtoms {
+    Atom state = None;
+    Atom fullScreen = None;
+};
+
+bool listsFullScreenState(Display *display, Window window, const StateAtoms &atoms) {
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
     unsigned long remaining = 0;
     unsigned char *data = nullptr;
     bool listed = false;
-    if (XGetWindowProperty(display, window, state, 0, 64, False, XA_ATOM, &type, &format, &count,
-                           &remaining, &data) == Success &&
+    if (XGetWindowProperty(display, window, atoms.state, 0, 64, False, XA_ATOM, &type, &format,
+                           &count, &remaining, &data) == Success &&
         data != nullptr) {
         if (type == XA_ATOM && format == 32) {
             // Xlib hands 32-bit items back as longs.
-            const auto *atoms = reinterpret_cast<const Atom *>(data);
+            const auto *listedStates = reinterpret_cast<const Atom *>(data);
             for (unsigned long i = 0; i < count; ++i) {
-                listed = listed || atoms[i] == fullScreen;
+                listed = listed || listedStates[i] == atoms.fullScreen;
             }
         }
         XFree(data);
@@ -73,7 +77,7 @@ bool listsFullScreenState(Display *display, Window window) {
     return listed;
 }
 
-WindowPlacement lookAt(Display *display, Window window) {
+WindowPlacement lookAt(Display *display, Window window, const StateAtoms &atoms) {
     WindowPlacement placement;
     XWindowAttributes attributes;
     Window child = None;
@@ -83,7 +87,7 @@ WindowPlacement lookAt(Display *display, Window window) {
         XTranslateCoordinates(display, window, attributes.root, 0, 0, &placement.x, &placement.y,
                               &child);
     }
-    placement.fullScreenState = listsFullScreenState(display, window);
+    placement.fullScreenState = listsFullScreenState(display, window, atoms);
     return placement;
 }
 
@@ -111,10 +115,13 @@ void openFullScreenWindow(const char *title, int width, int height, FullScreenWa
         glutFullScreen();
         return;
     }
+    const StateAtoms atoms{XInternAtom(display, "_NET_WM_STATE", False),
+                           XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False)};
     const auto deadline = std::chrono::steady_clock::now() + placementTimeout;
     for (;;) {
         const bool timeUp = std::chrono::steady_clock::now() >= deadline;
-        switch (nextPlacementStep(lookAt(display, window), screenWidth, screenHeight, timeUp)) {
+        switch (
+            nextPlacementStep(lookAt(display, window, atoms), screenWidth, screenHeight, timeUp)) {
         case PlacementStep::Done:
             return;
         case PlacementStep::AskForFullScreen:

@@ -47,7 +47,7 @@ DisplayChoice chooseDisplayWindow(const DisplayServerFacts &facts);
 // read before glutInit, which removes the options it takes.
 const char *displayArgument(int argc, char **argv);
 
-// Connects to the X server (nullptr: DISPLAY) and gathers the facts. Survives X
-// errors and a connection that breaks: what it could not learn stays at its
-// default. Only asks for the video modes when the server is not XWayland.
-DisplayServerFacts probeDisplayServer(const char *displayName);
+// The facts come from probeDisplayServer (platform.h). On X11 it connects to the
+// X server (nullptr: DISPLAY), and only asks for the video modes when the server
+// is not XWayland; Windows has no X server to look at and gives the defaults,
+// so game mode is always requested there.

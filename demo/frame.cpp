@@ -1,9 +1,9 @@
 #include "frame.h"
 
+#include "draw_state.h"
 #include "overlay.h"
+#include "platform.h"
 #include "refresh_check.h"
-
-#include <GL/glut.h>
 
 void advanceFrame(DemoState &state) {
     const int count = state.subimagesPerMode;
@@ -39,7 +39,7 @@ int selectSubimage(DemoState &state) {
         return -1;
     }
     if (index >= state.subimageList.size()) {
-        state.mode = 0;
+        state.mode = wrappedMode(state.mode, true);
         return 0;
     }
     return static_cast<int>(index);
@@ -76,7 +76,7 @@ void displayFrame() {
     advanceFrame(demoState);
     const QuadCorners quad = quadCorners(demoState);
 
-    glPushAttrib(0x000FFFFF);
+    glPushAttrib(allAttribBits);
     glDisable(GL_LIGHTING);
     glColor3f(1.0f, 1.0f, 1.0f);
     glEnable(GL_TEXTURE_2D);
@@ -98,6 +98,6 @@ void displayFrame() {
     glPopAttrib();
 
     drawOverlay();
-    glutSwapBuffers();
+    swapBuffers();
     watchRefresh();
 }

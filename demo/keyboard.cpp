@@ -1,9 +1,8 @@
 #include "keyboard.h"
 
+#include "platform.h"
 #include "refresh_check.h"
 #include "swap_interval.h"
-
-#include <GL/glut.h>
 
 #include <cstdlib>
 
@@ -19,9 +18,6 @@ KeyRequest applyKey(DemoState &state, unsigned char key) {
         break;
     case '-':
         --state.mode;
-        if (state.mode == -1) {
-            state.mode = 2;
-        }
         break;
     case 'f':
         state.flickerFrozen = !state.flickerFrozen;
@@ -41,9 +37,7 @@ KeyRequest applyKey(DemoState &state, unsigned char key) {
     default:
         break;
     }
-    if (state.mode < 0) {
-        state.mode = 0;
-    }
+    state.mode = wrappedMode(state.mode, false);
     return request;
 }
 
@@ -54,7 +48,7 @@ void handleKey(unsigned char key, int, int) {
         break;
     case KeyRequest::quit:
         reportRefreshSummary();
-        glutLeaveGameMode();
+        leaveGameMode();
         std::exit(0);
     case KeyRequest::none:
         break;

@@ -1,5 +1,7 @@
 #include "load_reasons.h"
 
+#include "messages.h"
+
 #include <cstring>
 
 namespace {
@@ -49,9 +51,6 @@ constexpr const char *readmeOutOfRangeText =
 constexpr const char *readmeNoNumberText =
     "README.txt: no resolution at the start of the file ({found}); using 0 x 0";
 
-constexpr const char *programPrefix = "moiravel-demo: ";
-constexpr const char *warningPrefix = "moiravel-demo: warning: ";
-
 // At most this many bytes of a line are shown.
 constexpr std::size_t foundLimit = 40;
 
@@ -89,7 +88,7 @@ std::string describePpmLoadError(const PpmLoadError &error) {
 }
 
 std::string ppmLoadErrorLine(std::string_view fileName, const PpmLoadError &error) {
-    return programPrefix + std::string(fileName) + ": " + describePpmLoadError(error);
+    return demoMessage(std::string(fileName) + ": " + describePpmLoadError(error));
 }
 
 std::string quoteFound(std::string_view text) {
@@ -139,5 +138,5 @@ std::string readmeSizeWarning(std::string_view fileStart) {
         fileStart.remove_prefix(first == std::string_view::npos ? fileStart.size() : first);
     }
     replaceAll(text, "{found}", quoteFound(fileStart));
-    return warningPrefix + text;
+    return demoWarning(text);
 }

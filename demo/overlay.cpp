@@ -1,8 +1,8 @@
 #include "overlay.h"
 
+#include "draw_state.h"
 #include "image_set.h"
-
-#include <GL/glut.h>
+#include "platform.h"
 
 std::string modeName(int mode) {
     if (mode < 0 || mode >= moiravel::modeCount) {
@@ -74,7 +74,7 @@ void drawText(void *font, const char *text) {
         return;
     }
     for (const char *c = text; *c != '\0'; ++c) {
-        glutBitmapCharacter(font, static_cast<signed char>(*c));
+        drawCharacter(font, static_cast<signed char>(*c));
     }
 }
 
@@ -83,15 +83,15 @@ void drawNumber(void *font, int value) {
 }
 
 void drawOverlay() {
-    glPushAttrib(0x000FFFFF);
+    glPushAttrib(allAttribBits);
     glColor3f(1.0f, 1.0f, 0.0f);
     for (const OverlayLine &line : overlayLines(demoState)) {
         glRasterPos2f(line.x, line.y);
         for (const OverlayPiece &piece : line.pieces) {
             if (piece.isNumber) {
-                drawNumber(GLUT_BITMAP_9_BY_15, piece.number);
+                drawNumber(overlayFont(), piece.number);
             } else {
-                drawText(GLUT_BITMAP_9_BY_15, piece.text.c_str());
+                drawText(overlayFont(), piece.text.c_str());
             }
         }
     }

@@ -51,6 +51,8 @@ struct FrameSample {
     IntervalState interval = IntervalState::off;
 };
 
+inline constexpr std::uint64_t nsPerSecond = 1'000'000'000;
+
 // Frames with the interval on that decide whether the swaps are paced (and,
 // without another source, give the refresh period).
 constexpr int calibrationFrames = 120;
@@ -116,10 +118,22 @@ std::uint64_t modeLinePeriodNs(std::uint64_t dotClockHz, std::uint32_t hTotal, s
 // gives it); 0 for a rate that is not positive.
 std::uint64_t ratePeriodNs(std::int64_t numerator, std::int64_t denominator);
 
+// What the display tells of its refresh at the start.
+struct RefreshFacts {
+    bool hasCounter = false;           // the display's refresh counter can be read every frame
+    std::uint64_t counterPeriodNs = 0; // the period the counter counts, 0 when not known
+    std::uint64_t modePeriodNs = 0;    // the display mode's period, 0 when not known or not
+                                       // looked at (only looked at without the counter's)
+};
+
 // A fresh check: the MSC is used when useMsc; periodNs (0: not known) comes
 // from `source`, or is measured when it is 0 and the MSC is not used.
 void startRefreshCheck(RefreshCheck &check, bool useMsc, std::uint64_t periodNs,
                        RefreshSource source);
+
+// A fresh check on what the display tells: its counter where it has one, and the counter's
+// period, else the display mode's; the source names the counter whenever it is used.
+void startRefreshCheck(RefreshCheck &check, const RefreshFacts &facts);
 
 // Takes one frame's sample; a few integer operations and no allocation.
 // Tells which line, if any, is due: the first miss once the check judges,
@@ -133,8 +147,8 @@ void finishRefreshCheck(RefreshCheck &check);
 std::string progressLineText(const RefreshCheck &check, ProgressLine line);
 std::string summaryLineText(const RefreshCheck &check);
 
-// The viewer's hooks: the frame callback calls watchRefresh once per frame
-// right after the buffer swap, with the game-mode context current; Escape
-// calls reportRefreshSummary before the program ends.
+// The viewer's hooks (refresh_watch.cpp): the frame callback calls watchRefresh
+// once per frame right after the buffer swap, with the game-mode context
+// current; Escape calls reportRefreshSummary before the program ends.
 void watchRefresh();
 void reportRefreshSummary();

@@ -5,10 +5,10 @@
 #include "full_screen_window.h"
 #include "keyboard.h"
 #include "load_reasons.h"
+#include "messages.h"
+#include "platform.h"
 #include "scene_setup.h"
 #include "state.h"
-
-#include <GL/glut.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -41,13 +41,11 @@ std::string windowSizeWarning(std::int32_t wantedWidth, std::int32_t wantedHeigh
     if (gotWidth == wantedWidth && gotHeight == wantedHeight) {
         return {};
     }
-    return "moiravel-demo: warning: the display is " + std::to_string(gotWidth) + "x" +
-           std::to_string(gotHeight) + ", not the " + std::to_string(wantedWidth) + "x" +
-           std::to_string(wantedHeight) +
-           " of README.txt; texels will not fall one to one on display pixels";
+    return demoWarning("the display is " + std::to_string(gotWidth) + "x" +
+                       std::to_string(gotHeight) + ", not the " + std::to_string(wantedWidth) +
+                       "x" + std::to_string(wantedHeight) +
+                       " of README.txt; texels will not fall one to one on display pixels");
 }
-
-#ifndef MOIRAVEL_DEMO_NO_MAIN
 
 namespace {
 
@@ -76,31 +74,27 @@ void openDisplayWindow(const char *displayName, int &gotWidth, int &gotHeight) {
         std::fprintf(stderr, "%s\n", choice.warning.c_str());
     }
     if (choice.gameMode) {
-        glutGameModeString(gameModeString(demoState.screenWidth, demoState.screenHeight).c_str());
-        glutEnterGameMode();
-        if (glutGameModeGet(GLUT_GAME_MODE_ACTIVE) && glutGetWindow() != 0) {
-            gotWidth = glutGameModeGet(GLUT_GAME_MODE_WIDTH);
-            gotHeight = glutGameModeGet(GLUT_GAME_MODE_HEIGHT);
+        const std::string mode = gameModeString(demoState.screenWidth, demoState.screenHeight);
+        if (enterGameMode(mode.c_str(), gotWidth, gotHeight)) {
             return;
         }
-        std::fprintf(stderr,
-                     "moiravel-demo: warning: cannot enter game mode %s; using a full-screen "
-                     "window instead\n",
-                     gameModeString(demoState.screenWidth, demoState.screenHeight).c_str());
+        std::fprintf(
+            stderr, "%s\n",
+            demoWarning("cannot enter game mode " + mode + "; using a full-screen window instead")
+                .c_str());
     }
     openFullScreenWindow("Moiravel Demo", demoState.screenWidth, demoState.screenHeight,
                          choice.gameMode ? FullScreenWay::AskAfterOpening
                                          : FullScreenWay::ScreenSizedUnframed);
-    gotWidth = glutGet(GLUT_SCREEN_WIDTH);
-    gotHeight = glutGet(GLUT_SCREEN_HEIGHT);
+    gotWidth = screenWidth();
+    gotHeight = screenHeight();
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
+int runViewer(int argc, char **argv) {
     const char *displayName = displayArgument(argc, argv);
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    initWindowSystem(argc, argv);
 
     // Only a regular file counts: opening a FIFO would wait for a writer
     // forever, and a directory holds no resolution.
@@ -135,12 +129,6 @@ int main(int argc, char **argv) {
 
     initScene();
 
-    glutDisplayFunc(displayFrame);
-    glutIdleFunc(displayFrame);
-    glutReshapeFunc(resetProjection);
-    glutKeyboardFunc(handleKey);
-    glutMainLoop();
+    runMainLoop({displayFrame, resetProjection, handleKey});
     return 0;
 }
-
-#endif

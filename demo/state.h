@@ -3,9 +3,6 @@
 // `demoState` directly.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 
 #include <cstdint>
@@ -36,3 +33,9 @@ struct DemoState {
 };
 
 extern DemoState demoState;
+
+// The wrap-around of mode. One step back from the first mode goes to the last. A mode that has
+// no entry in the list (entryMissing, which the frame finds out) starts again at the first; the
+// keys, which do not look at the list, leave a mode past the last as it is. Negative modes
+// other than one step back also start again at the first.
+std::int32_t wrappedMode(std::int32_t mode, bool entryMissing);

@@ -1,5 +1,6 @@
 // Start-up and the ways the viewer ends: console output, exit statuses, which files it opens.
 #include "display_probe.h"
+#include "platform.h"
 #include "viewer_fixture.h"
 
 #include <sys/inotify.h>

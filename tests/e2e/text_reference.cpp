@@ -5,6 +5,7 @@
 //   moiravel_e2e_text_reference WIDTH HEIGHT y1 text1 [y2 text2 ...]
 // Runs until killed.
 #include "display_probe.h"
+#include "platform.h"
 #include "full_screen_window.h"
 
 #include <GL/glut.h>

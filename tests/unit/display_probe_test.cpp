@@ -2,6 +2,7 @@
 // driven against a scripted X server on a local socket (no display needed), and what the
 // full-screen window does after a look at where the window manager put it.
 #include "display_probe.h"
+#include "platform.h"
 #include "full_screen_window.h"
 
 #include <gtest/gtest.h>

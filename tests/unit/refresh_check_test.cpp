@@ -71,6 +71,31 @@ TEST(RefreshRules, PeriodsOfModeLinesAndRates) {
     EXPECT_EQ(ratePeriodNs(60, 0), 0u);
 }
 
+TEST(RefreshRules, StartFromWhatTheDisplayTells) {
+    constexpr std::uint64_t hz60 = 16'666'667;
+    constexpr std::uint64_t hz75 = 13'333'333;
+    struct Case {
+        RefreshFacts facts;
+        bool useMsc;
+        std::uint64_t periodNs;
+        RefreshSource source;
+    } cases[] = {
+        {{true, hz60, 0}, true, hz60, RefreshSource::syncCounter},
+        // A counter without a rate of its own takes the mode's, and is still the source.
+        {{true, 0, hz75}, true, hz75, RefreshSource::syncCounter},
+        {{true, 0, 0}, true, 0, RefreshSource::syncCounter},
+        {{false, 0, hz75}, false, hz75, RefreshSource::displayMode},
+        {{false, 0, 0}, false, 0, RefreshSource::none}, // Xvfb, or no context
+    };
+    for (const Case &c : cases) {
+        RefreshCheck check;
+        startRefreshCheck(check, c.facts);
+        EXPECT_EQ(check.useMsc, c.useMsc);
+        EXPECT_EQ(check.periodNs, c.periodNs);
+        EXPECT_EQ(check.source, c.source);
+    }
+}
+
 // Frames that each land on the next refresh: the counter advances by one and the clock by
 // one period per frame. samples[i] is frame i + 1.
 std::vector<FrameSample> steadyFrames(int count, std::uint64_t periodNs,

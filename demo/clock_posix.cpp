@@ -1,0 +1,12 @@
+// The presentation clock on POSIX systems: CLOCK_MONOTONIC, which no change of the wall clock
+// moves.
+#include "platform.h"
+
+#include <ctime>
+
+std::uint64_t clockNowNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * nsPerSecond +
+           static_cast<std::uint64_t>(now.tv_nsec);
+}

@@ -1,0 +1,88 @@
+// The platform layer: the few things the viewer needs that differ by system. The viewer's
+// own files call these and nothing of GLUT, X11, GLX or Windows directly.
+//
+// A backend provides every function below, in files of its own that the build chooses:
+//   - the window system: platform_glut.cpp (GLUT, on X11 and on Windows);
+//   - the display and its windows: platform_x11.cpp, or platform_win32.cpp;
+//   - presentation (clock, refresh counter, refresh rate, swap control): platform_glx.cpp with
+//     clock_posix.cpp, or platform_win32.cpp.
+// Entry points are looked up by name through gl_entry::lookupEntryPoint (gl_entry/lookup.h),
+// the entry-point table's own lookup, and nothing else. The image reader's file access is
+// apart (file_map.h): it needs no display.
+#pragma once
+
+#include "display_probe.h"
+#include "full_screen_window.h"
+#include "refresh_check.h"
+
+#include <cstdint>
+
+// ---- The window system ----
+
+// Takes the window system's own options out of the arguments and asks for double-buffered
+// RGB windows with a depth buffer.
+void initWindowSystem(int &argc, char **argv);
+
+// Switches the display to modeString ("1024x768:32") with a window over it and the window's
+// context current. True when that window is up; width and height are then the mode's size.
+bool enterGameMode(const char *modeString, int &width, int &height);
+
+// Puts the display mode back; nothing when game mode was not entered.
+void leaveGameMode();
+
+// The size of the screen that windows open on.
+int screenWidth();
+int screenHeight();
+
+// Opens a window titled title at (x, y), width x height, and makes its context current;
+// returns once it is mapped. Unframed: without decorations, the position and size given as
+// the user's own.
+void createWindow(const char *title, int x, int y, int width, int height, bool unframed);
+
+// Asks the window manager to make the current window full screen.
+void askForFullScreen();
+
+// The callbacks of the main loop: display also serves as the idle callback, so that frames
+// follow each other with no pause.
+struct WindowCallbacks {
+    void (*display)();
+    void (*reshape)(int width, int height);
+    void (*keyboard)(unsigned char key, int x, int y);
+};
+
+// Calls the callbacks until the program ends.
+void runMainLoop(const WindowCallbacks &callbacks);
+
+// Shows the frame drawn last in the current window.
+void swapBuffers();
+
+// The overlay's bitmap font (9 by 15 pixels), and one character of a font drawn at the raster
+// position, which it then advances.
+void *overlayFont();
+void drawCharacter(void *font, int character);
+
+// ---- The display and its windows ----
+
+// Connects to the display (nullptr: the default one) and gathers the facts that decide
+// whether game mode is asked for. Survives errors and a lost connection: what it could not
+// learn stays at its default.
+DisplayServerFacts probeDisplayServer(const char *displayName);
+
+// Where the window manager has put the current window. False where that cannot be told,
+// or there is no window.
+bool lookAtCurrentWindow(WindowPlacement &placement);
+
+// ---- Presentation ----
+
+// What the display tells of its refresh (refresh_check.h), with the window's context current.
+RefreshFacts lookAtRefresh();
+
+// A monotonic clock in ns; only differences mean anything.
+std::uint64_t clockNowNs();
+
+// The display's refresh counter as lookAtRefresh found it; 0 without one.
+std::uint64_t readRefreshCounter();
+
+// Passes the swap interval (0 or 1) to the driver, for the current window. False where no
+// swap control takes that value.
+bool passSwapInterval(int interval);

@@ -1,0 +1,197 @@
+// X11: the display probe and the placement of windows, over connections of their own
+// (XCB for the probe) or GLUT's (Xlib, for the window it opened).
+//
+// What it does not do: open windows, change a display setting, or talk to GLX beyond asking
+// for the current window (platform_glx.cpp reads the refresh counter and sets the swap
+// interval).
+#include "platform.h"
+
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
+#include <X11/extensions/xf86vmproto.h>
+
+#include <GL/glx.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <sys/uio.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+// The probe uses XCB rather than a second Xlib connection: XCB hands back an X
+// error as a value of the one request and a broken connection as a state of
+// that connection, while Xlib's error handlers are process-wide (they would
+// catch GLUT's errors too) and its reaction to a lost connection is to end the
+// process unless every handler is swapped out and back.
+
+namespace {
+
+template <typename T> using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
+
+template <typename T> XcbReply<T> owned(T *reply) {
+    return XcbReply<T>(reply, &std::free);
+}
+
+bool hasExtension(xcb_connection_t *connection, const char *name) {
+    auto reply = owned(xcb_query_extension_reply(
+        connection,
+        xcb_query_extension(connection, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr));
+    return reply && reply->present;
+}
+
+xcb_window_t rootOfScreen(xcb_connection_t *connection, int screenNumber) {
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; it.rem > 0 && i < screenNumber; ++i) {
+        xcb_screen_next(&it);
+    }
+    return it.rem > 0 ? it.data->root : 0;
+}
+
+std::vector<std::string> randrOutputNames(xcb_connection_t *connection, xcb_window_t root) {
+    std::vector<std::string> names;
+    const xcb_query_extension_reply_t *randr = xcb_get_extension_data(connection, &xcb_randr_id);
+    if (randr == nullptr || !randr->present || root == 0) {
+        return names;
+    }
+    // Output names came with RandR 1.2; announcing the version is part of using it.
+    std::free(xcb_randr_query_version_reply(connection, xcb_randr_query_version(connection, 1, 2),
+                                            nullptr));
+    auto resources = owned(xcb_randr_get_screen_resources_current_reply(
+        connection, xcb_randr_get_screen_resources_current(connection, root), nullptr));
+    if (!resources) {
+        return names;
+    }
+    const xcb_randr_output_t *outputs =
+        xcb_randr_get_screen_resources_current_outputs(resources.get());
+    const int count = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
+    for (int i = 0; i < count; ++i) {
+        auto info = owned(xcb_randr_get_output_info_reply(
+            connection,
+            xcb_randr_get_output_info(connection, outputs[i], resources->config_timestamp),
+            nullptr));
+        if (info) {
+            names.emplace_back(
+                reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
+                static_cast<std::size_t>(xcb_randr_get_output_info_name_length(info.get())));
+        }
+    }
+    return names;
+}
+
+// XF86VidModeGetAllModeLines, the request GLUT's game mode starts with. libxcb
+// has no binding for this extension, so the request is put together from its
+// protocol header; only whether a reply comes back matters.
+ModeListing listVideoModes(xcb_connection_t *connection, int screenNumber) {
+    static xcb_extension_t vidMode = {XF86VIDMODENAME, 0};
+    const xcb_query_extension_reply_t *extension = xcb_get_extension_data(connection, &vidMode);
+    if (xcb_connection_has_error(connection)) {
+        return ModeListing::Fails;
+    }
+    if (extension == nullptr || !extension->present) {
+        return ModeListing::Missing;
+    }
+    xXF86VidModeGetAllModeLinesReq request{};
+    request.screen = static_cast<CARD16>(screenNumber);
+    // xcb_send_request writes the opcodes and the length into the request and
+    // needs two spare iovec slots in front of it.
+    iovec parts[3] = {};
+    parts[2].iov_base = &request;
+    parts[2].iov_len = sz_xXF86VidModeGetAllModeLinesReq;
+    xcb_protocol_request_t protocol = {1, &vidMode, X_XF86VidModeGetAllModeLines, 0};
+    const unsigned int sequence =
+        xcb_send_request(connection, XCB_REQUEST_CHECKED, parts + 2, &protocol);
+    xcb_generic_error_t *error = nullptr;
+    auto reply = owned(xcb_wait_for_reply(connection, sequence, &error));
+    std::free(error);
+    return reply ? ModeListing::Works : ModeListing::Fails;
+}
+
+} // namespace
+
+DisplayServerFacts probeDisplayServer(const char *displayName) {
+    DisplayServerFacts facts;
+    int screenNumber = 0;
+    xcb_connection_t *connection = xcb_connect(displayName, &screenNumber);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return facts;
+    }
+    facts.xwaylandExtension = hasExtension(connection, "XWAYLAND");
+    facts.outputNames = randrOutputNames(connection, rootOfScreen(connection, screenNumber));
+    if (!runsUnderXwayland(facts)) {
+        facts.modeListing = listVideoModes(connection, screenNumber);
+    }
+    xcb_disconnect(connection);
+    return facts;
+}
+
+// ---- Where the window manager put the window ----
+
+namespace {
+
+// The window manager's list of the window's states, and the entry for full screen.
+struct StateAtoms {
+    Atom state = None;
+    Atom fullScreen = None;
+};
+
+bool listsFullScreenState(Display *display, Window window, const StateAtoms &atoms) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char *data = nullptr;
+    bool listed = false;
+    if (XGetWindowProperty(display, window, atoms.state, 0, 64, False, XA_ATOM, &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        if (type == XA_ATOM && format == 32) {
+            // Xlib hands 32-bit items back as longs.
+            const auto *listedStates = reinterpret_cast<const Atom *>(data);
+            for (unsigned long i = 0; i < count; ++i) {
+                listed = listed || listedStates[i] == atoms.fullScreen;
+            }
+        }
+        XFree(data);
+    }
+    return listed;
+}
+
+WindowPlacement lookAt(Display *display, Window window, const StateAtoms &atoms) {
+    WindowPlacement placement;
+    XWindowAttributes attributes;
+    Window child = None;
+    if (XGetWindowAttributes(display, window, &attributes) != 0) {
+        placement.width = attributes.width;
+        placement.height = attributes.height;
+        XTranslateCoordinates(display, window, attributes.root, 0, 0, &placement.x, &placement.y,
+                              &child);
+    }
+    placement.fullScreenState = listsFullScreenState(display, window, atoms);
+    return placement;
+}
+
+} // namespace
+
+bool lookAtCurrentWindow(WindowPlacement &placement) {
+    // GLUT's display connection and window are the current ones.
+    Display *display = glXGetCurrentDisplay();
+    const Window window = glXGetCurrentDrawable();
+    if (display == nullptr || window == None) {
+        return false;
+    }
+    // Interned once, on the first look at a window of this connection.
+    static Display *atomsDisplay = nullptr;
+    static StateAtoms atoms;
+    if (atomsDisplay != display) {
+        atoms = {XInternAtom(display, "_NET_WM_STATE", False),
+                 XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False)};
+        atomsDisplay = display;
+    }
+    placement = lookAt(display, window, atoms);
+    return true;
+}

@@ -16,7 +16,7 @@ screen_size() {
 }
 
 make_images() {
-    "$build/tools/make_images/moiravel-make-images" --screen "$1" --out "$run"
+    "$build/make_images/moiravel-make-images" --screen "$1" --out "$run"
 }
 
 if [ -n "${DISPLAY:-}" ] && size=$(screen_size "$DISPLAY") && [ -n "$size" ]; then

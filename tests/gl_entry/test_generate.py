@@ -1,4 +1,5 @@
-"""Tests of tools/gl_entry/generate.py: its failures, its header scan, its --check mode."""
+"""Tests of tools/gl_entry/generate.py: its failures, its scan of the
+preprocessed GL headers, its --check mode."""
 
 import contextlib
 import io
@@ -79,40 +80,23 @@ class GeneratorTest(unittest.TestCase):
             ' (target, access))',
         ])
 
-    def test_header_scan_follows_conditionals_and_includes(self):
-        self.write("GL/gl.h", """\
-            #define GL_VERSION_1_2 1
-            #ifndef GL_VERSION_1_2
-            typedef void (APIENTRYP PFNSKIPPEDPROC) (void);
-            #else
-            typedef void (APIENTRYP PFNELSEPROC) (void);
-            #endif
-            #if defined(_WIN32) && !defined(APIENTRY)
-            typedef void (APIENTRYP PFNWINDOWSPROC) (void);
-            #elif defined(__GNUC__) && __GNUC__ >= 4
-            typedef void (APIENTRYP PFNELIFPROC) (void);
-            #else
-            typedef void (APIENTRYP PFNNOTTAKENPROC) (void);
-            #endif
-            #include <GL/glext.h>
+    def test_scan_takes_the_typedefs_as_the_compiler_expanded_them(self):
+        preprocessed = textwrap.dedent("""\
+            # 1 "<stdin>"
+            # 1 "/usr/share/mingw-w64/include/GL/gl.h" 1 3
+            typedef void (__attribute__((__stdcall__)) *PFNGLSTDCALLPROC)(GLint i);
+            void __attribute__((__stdcall__)) glNotATypedef(PFNGLSTDCALLPROC p);
+            typedef struct { PFNGLSTDCALLPROC member; } NotAPointerTypedef;
+            # 5 "/usr/include/GL/glext.h" 1 3 4
+            typedef void ( * PFNGLSPLITPROC) (GLint a,
+                                              GLint b);
+            typedef void ( * PFNGLSTDCALLPROC) (GLint i);
+            # 9 "/usr/share/mingw-w64/include/GL/gl.h" 2 3
+            typedef GLint ( * PFNGLBACKINGLPROC) (void);
             """)
-        self.write("GL/glext.h", """\
-            #ifndef GL_VERSION_1_2
-            #define GL_VERSION_1_2 1
-            typedef void (APIENTRYP PFNAGAINPROC) (void);
-            #endif
-            #ifndef GL_EXT_x
-            #define GL_EXT_x 1
-            #ifdef GL_GLEXT_PROTOTYPES
-            #endif
-            typedef void (APIENTRYP PFNEXTPROC) (GLint a,
-                                                 GLint b);
-            #endif
-            """)
-        scanner = generate.HeaderScanner(self.temp)
-        scanner.scan("GL/gl.h")
-        self.assertEqual(scanner.typedefs, {"PFNELSEPROC": "GL/gl.h", "PFNELIFPROC": "GL/gl.h",
-                                            "PFNEXTPROC": "GL/glext.h"})
+        self.assertEqual(generate.pfn_typedefs(preprocessed), {
+            "PFNGLSTDCALLPROC": "GL/gl.h", "PFNGLSPLITPROC": "GL/glext.h",
+            "PFNGLBACKINGLPROC": "GL/gl.h"})
 
     def copy_sources(self):
         """A copy of gl_entry/ and of the registry, to change one of them."""
@@ -185,8 +169,19 @@ class GeneratorTest(unittest.TestCase):
             self.assertEqual(f.read(), original)
 
     def test_pfn_types_list_what_the_headers_define(self):
+        # The C compiler reads them: its conditionals, includes and macros.
         self.write("inc/GL/gl.h", """\
+            #define APIENTRYP *
+            #ifdef GL_NOT_DEFINED
+            typedef void (APIENTRYP PFNGLBLENDEQUATIONPROC) (GLenum mode);
+            #endif
+            #include <GL/glext.h>
+            """)
+        self.write("inc/GL/glext.h", """\
+            #ifndef GL_VERSION_1_2
+            #define GL_VERSION_1_2 1
             typedef void (APIENTRYP PFNGLBLENDCOLORPROC) (GLfloat r, GLfloat g, GLfloat b, GLfloat a);
+            #endif
             """)
         names = self.write("names.txt", "[OpenGL 1.2]\nglBlendColor\nglBlendEquation\n"
                                         "[WGL, EXT]\nwglSwapIntervalEXT\n")
@@ -196,7 +191,16 @@ class GeneratorTest(unittest.TestCase):
         self.assertEqual(status, 0, output)
         with open(out) as f:
             lines = [line for line in f.read().splitlines() if line.startswith("GL_ENTRY_PFN")]
-        self.assertEqual(lines, ["GL_ENTRY_PFN_TYPE(glBlendColor, PFNGLBLENDCOLORPROC) // GL/gl.h"])
+        self.assertEqual(lines,
+                         ["GL_ENTRY_PFN_TYPE(glBlendColor, PFNGLBLENDCOLORPROC) // GL/glext.h"])
+
+        # A header the compiler cannot read fails with its message.
+        self.write("inc/GL/glext.h", "#include <GL/no_such_header.h>\n")
+        status, output = run(["--names", names, "--include", os.path.join(self.temp, "inc"),
+                              "--pfn-types", out])
+        self.assertEqual(status, 2)
+        self.assertIn("no_such_header.h", output)
+
 
 if __name__ == "__main__":
     unittest.main()

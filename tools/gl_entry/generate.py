@@ -10,10 +10,12 @@ Reads the name list and the Khronos registry (gl.xml, wgl.xml) and writes
                                 the registry files it was made from.
 
 Nothing in it depends on the system's GL headers. With --pfn-types FILE it
-writes instead, from the system's <GL/gl.h> and <GL/glext.h>, one
-GL_ENTRY_PFN_TYPE(name, PFN...PROC) line per GL entry whose PFN...PROC type
-those headers define, so that a test can check the slot types at compile
-time (the build makes it; it is not committed).
+writes instead one GL_ENTRY_PFN_TYPE(name, PFN...PROC) line per GL entry
+whose PFN...PROC type <GL/gl.h> and <GL/glext.h> declare, so that a test can
+check the slot types at compile time (the build makes it; it is not
+committed). The headers are read as the C compiler of the build (--cc, with
+--include first on its include path) preprocesses them, so the list is that
+of the platform built for.
 
 With --check it compares the committed file with its recorded sources. It
 fails when names.txt or the generator changed since, or when the same
@@ -23,12 +25,13 @@ error, save the one entry point whose prototype is given here.
 """
 
 import argparse
+import bisect
 import difflib
 import hashlib
 import os
 import re
+import subprocess
 import sys
-import tempfile
 import xml.etree.ElementTree as ET
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
@@ -139,105 +142,72 @@ def entry_lines(entries, commands):
     return lines
 
 
-class HeaderScanner:
-    """Just enough of a C preprocessor to tell which PFN...PROC typedefs a
-    translation unit that includes <GL/gl.h> sees on this system."""
-
-    TYPEDEF = re.compile(r"typedef\b.*\(\s*APIENTRYP\s+(PFN\w+PROC)\s*\)")
-
-    def __init__(self, include_dir):
-        self.include_dir = include_dir
-        self.macros = {"__linux__": "1", "__unix__": "1", "__GNUC__": "12", "__cplusplus": "202002L"}
-        self.typedefs = {}  # PFN name -> header that defines it
-        self.included = set()
-
-    def evaluate(self, expression):
-        expression = re.sub(r"/\*.*?\*/|//.*", "", expression)
-
-        def defined(match):
-            return " 1 " if (match.group(1) or match.group(2)) in self.macros else " 0 "
-
-        expression = re.sub(r"\bdefined\s*\(\s*(\w+)\s*\)|\bdefined\s+(\w+)", defined,
-                            expression)
-
-        def identifier(match):
-            value = self.macros.get(match.group(0), "0").rstrip("L")
-            return value if re.fullmatch(r"\d+", value) else "0"
-
-        expression = re.sub(r"\b[A-Za-z_]\w*\b", identifier, expression)
-        expression = re.sub(r"\b(\d+)[LlUu]+\b", r"\1", expression)
-        expression = expression.replace("&&", " and ").replace("||", " or ")
-        expression = re.sub(r"!(?!=)", " not ", expression)
-        try:
-            return bool(eval(expression, {"__builtins__": {}}))  # digits and operators only
-        except Exception as error:
-            raise GenerateError("cannot evaluate #if %r: %s" % (expression, error))
-
-    def scan(self, relative):
-        path = os.path.join(self.include_dir, relative)
-        if relative in self.included or not os.path.exists(path):
-            return
-        self.included.add(relative)
-        stack = []  # (this branch active, some branch taken, parent active)
-        active = True
-        with open(path, encoding="latin-1") as f:
-            text = f.read().replace("\\\n", " ")
-        for line in text.splitlines():
-            directive = re.match(r"\s*#\s*(\w+)\s*(.*)", line)
-            if directive:
-                keyword, rest = directive.groups()
-                if keyword in ("if", "ifdef", "ifndef"):
-                    if keyword == "ifdef":
-                        condition = rest.split()[0] in self.macros
-                    elif keyword == "ifndef":
-                        condition = rest.split()[0] not in self.macros
-                    else:
-                        condition = active and self.evaluate(rest)
-                    stack.append((active and condition, active and condition, active))
-                    active = active and condition
-                elif keyword == "elif":
-                    _, taken, parent = stack.pop()
-                    condition = parent and not taken and self.evaluate(rest)
-                    stack.append((condition, taken or condition, parent))
-                    active = condition
-                elif keyword == "else":
-                    _, taken, parent = stack.pop()
-                    stack.append((parent and not taken, True, parent))
-                    active = parent and not taken
-                elif keyword == "endif":
-                    _, _, active = stack.pop()
-                elif not active:
-                    continue
-                elif keyword == "define":
-                    match = re.match(r"(\w+)(\([^)]*\))?\s*(.*)", rest)
-                    self.macros[match.group(1)] = match.group(3).strip()
-                elif keyword == "undef":
-                    self.macros.pop(rest.split()[0], None)
-                elif keyword == "include":
-                    match = re.match(r"[<\"](GL/[\w.]+)[>\"]", rest)
-                    if match:
-                        self.scan(match.group(1))
-                continue
-            if active:
-                match = self.TYPEDEF.search(line)
-                if match:
-                    self.typedefs.setdefault(match.group(1), relative)
-        if stack:
-            raise GenerateError("%s: unbalanced #if" % path)
+# What a program that uses the table includes, in its order (gl_entry/entry_points.h).
+PFN_PROBE = """\
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+#include <GL/glext.h>
+"""
+# A line marker of the preprocessed output: '# 42 "/usr/include/GL/glext.h" 2'.
+LINE_MARKER = re.compile(r'^#(?:line)?\s+\d+\s+"((?:[^"\\]|\\.)*)"')
+# An APIENTRYP typedef as the compiler expanded it: "typedef void ( * PFNGLBLENDCOLORPROC) (",
+# with "__attribute__((__stdcall__)) *" or the like where the platform's APIENTRY is not empty.
+PFN_TYPEDEF = re.compile(r"\btypedef\b[^;{}]*\*\s*(PFN\w+PROC)\s*\)\s*\(")
 
 
-def pfn_lines(entries, include_dir):
-    scanner = HeaderScanner(include_dir)
-    scanner.scan("GL/gl.h")
-    if "GL/glext.h" not in scanner.included:
-        scanner.scan("GL/glext.h")
+def preprocess(compiler, include_dir):
+    """Returns the probe above as the C compiler preprocesses it with include_dir first."""
+    command = [compiler, "-E", "-I", include_dir, "-x", "c", "-"]
+    try:
+        done = subprocess.run(command, input=PFN_PROBE, capture_output=True, text=True,
+                              errors="replace")
+    except OSError as error:
+        raise GenerateError("cannot run the C compiler %s: %s" % (compiler, error))
+    if done.returncode != 0:
+        raise GenerateError("%s failed (status %d) on a file that includes <GL/gl.h> and"
+                            " <GL/glext.h>:\n%s" % (" ".join(command), done.returncode,
+                                                    done.stderr.rstrip()))
+    return done.stdout
+
+
+def pfn_typedefs(preprocessed):
+    """Returns {PFN name: "GL/glext.h"}: the PFN...PROC function-pointer typedefs of the
+    preprocessed text, each with the last two parts of the header that declares it first."""
+    text = []  # the lines of code, line markers left out
+    starts = []  # (offset in the joined text, header) where each header's lines begin
+    offset = 0
+    for line in preprocessed.splitlines():
+        marker = LINE_MARKER.match(line)
+        if marker:
+            header = "/".join(marker.group(1).split("/")[-2:])
+            starts.append((offset, header))
+            continue
+        text.append(line)
+        offset += len(line) + 1
+    joined = "\n".join(text)
+    offsets = [start for start, _ in starts]
+    typedefs = {}
+    for match in PFN_TYPEDEF.finditer(joined):
+        where = bisect.bisect_right(offsets, match.start(1)) - 1
+        typedefs.setdefault(match.group(1), starts[where][1] if where >= 0 else "?")
+    return typedefs
+
+
+def pfn_lines(entries, include_dir, compiler):
+    typedefs = pfn_typedefs(preprocess(compiler, include_dir))
+    if not typedefs:
+        raise GenerateError("the GL headers %s finds with %s declare no PFN...PROC type"
+                            % (compiler, include_dir))
     lines = []
     for _, name in entries:
         if name.startswith("wgl"):
             continue
         pfn = "PFN%sPROC" % name.upper()
-        if pfn in scanner.typedefs:
-            lines.append("GL_ENTRY_PFN_TYPE(%s, %s) // %s" % (name, pfn, scanner.typedefs[pfn]))
+        if pfn in typedefs:
+            lines.append("GL_ENTRY_PFN_TYPE(%s, %s) // %s" % (name, pfn, typedefs[pfn]))
     return lines
 
 
@@ -262,11 +232,11 @@ def render_entries(entries, commands, recorded):
             + "\n".join(entry_lines(entries, commands)) + "\n")
 
 
-def render_pfn_types(entries, include_dir):
+def render_pfn_types(entries, include_dir, compiler):
     return ("// Generated by tools/gl_entry/generate.py --pfn-types from gl_entry/names.txt and\n"
-            "// the system's GL headers.\n"
+            "// the GL headers as the C compiler preprocesses them.\n"
             "// GL_ENTRY_PFN_TYPE(name, PFN type of <GL/gl.h> and <GL/glext.h>) // defining header\n"
-            + "\n".join(pfn_lines(entries, include_dir)) + "\n")
+            + "\n".join(pfn_lines(entries, include_dir, compiler)) + "\n")
 
 
 def write(path, text):
@@ -328,6 +298,8 @@ def main(argv):
                         help="directory holding gl.xml and wgl.xml")
     parser.add_argument("--include", default=DEFAULT_GL_INCLUDE,
                         help="directory holding GL/gl.h and GL/glext.h (for --pfn-types)")
+    parser.add_argument("--cc", default="cc",
+                        help="C compiler whose preprocessor reads the headers (for --pfn-types)")
     parser.add_argument("--output-dir", default=DEFAULT_OUTPUT_DIR)
     mode = parser.add_mutually_exclusive_group()
     mode.add_argument("--check", action="store_true",
@@ -341,7 +313,7 @@ def main(argv):
             return check(committed, args.names, args.registry)
         entries = read_names(args.names)
         if args.pfn_types:
-            write(args.pfn_types, render_pfn_types(entries, args.include))
+            write(args.pfn_types, render_pfn_types(entries, args.include, args.cc))
             return 0
         commands = read_registry([os.path.join(args.registry, f) for f in REGISTRY_FILES])
         text = render_entries(entries, commands, sources(args.names, args.registry))

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows part of continuous integration, from package install to test results:
-#   - 32-bit (i686) compile checks: the viewer's platform code, and the entry-point table with
-#     its fake-lookup tests (.ci/windows_cross.sh), where the WGL calls are __stdcall;
+#   - 32-bit (i686) compile checks (.ci/windows_cross.sh): the entry-point table with its
+#     fake-lookup tests, and the viewer's code but its GLUT window system, where the WGL calls
+#     are __stdcall;
 #   - `make windows`: the 64-bit viewer, its zip and its test programs, warnings as errors;
 #   - every Windows test under Wine (tests/windows/run_under_wine.sh), the end-to-end suites
 #     included, which use the Linux test programs of $LINUX_BUILD_DIR (build).
@@ -18,15 +19,8 @@ WINDOWS_BUILD_DIR=${WINDOWS_BUILD_DIR:-build-windows}
 # mingw-w64, Wine, zip and the rest come from tools/packages.txt.
 tools/install_deps.sh windows ci-only
 
-# The viewer's Windows code paths (swap interval through WGL, the reader's file access) in
-# 32-bit mingw-w64, where the WGL calls are __stdcall. GLUT is not built for 32 bits, so only
-# the parts without it.
-for source in demo/swap_interval.cpp demo/refresh_check.cpp demo/ppm_reader.cpp \
-    demo/load_reasons.cpp demo/state.cpp; do
-    i686-w64-mingw32-g++ -std=c++20 -Wall -Wextra -Wpedantic -Werror -Idemo \
-        -c "$source" -o /dev/null
-done
-echo "windows: the viewer's platform code compiles with 32-bit mingw-w64"
+# The table and the viewer's Windows code (swap interval through WGL, the reader's file
+# access) in 32-bit mingw-w64, where the WGL calls are __stdcall.
 bash .ci/windows_cross.sh
 phase "packages and 32-bit compile checks done"
 

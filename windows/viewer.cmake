@@ -13,9 +13,7 @@ if(NOT EXISTS "${MOIRAVEL_FREEGLUT_DIR}/lib/libglut.a")
   endif()
 endif()
 
-# The names the viewer's CMake files use on Linux, standing for the Windows libraries.
-add_library(OpenGL::GL INTERFACE IMPORTED GLOBAL)
-set_target_properties(OpenGL::GL PROPERTIES INTERFACE_LINK_LIBRARIES opengl32)
+# The name the viewer's CMake files use on Linux, standing for the Windows library.
 add_library(GLUT::GLUT STATIC IMPORTED GLOBAL)
 set_target_properties(
   GLUT::GLUT

@@ -22,6 +22,7 @@ tools/install_deps.sh windows ci-only
 # 32-bit mingw-w64, where the WGL calls are __stdcall. GLUT is not built for 32 bits, so only
 # the parts without it.
 for source in demo/swap_interval.cpp demo/refresh_check.cpp demo/ppm_reader.cpp \
+    demo/header_integers.cpp demo/sample_scanner.cpp demo/file_map_win32.cpp \
     demo/load_reasons.cpp demo/state.cpp; do
     i686-w64-mingw32-g++ -std=c++20 -Wall -Wextra -Wpedantic -Werror -Idemo \
         -c "$source" -o /dev/null

@@ -2,12 +2,10 @@
 #pragma once
 
 #include "load_reasons.h"
+#include "pixel_buffer.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
-
-using PixelBuffer = std::vector<std::uint8_t>;
 
 // Loads the named file into pixels (3 bytes per pixel, red, green, blue, rows
 // from the top down) and reports its size. Returns true when the whole image
@@ -28,12 +26,6 @@ bool parsePpmImage(const char *data, std::size_t size, PixelBuffer &pixels, std:
                    std::uint32_t &height);
 bool parsePpmImageWithReason(const char *data, std::size_t size, PixelBuffer &pixels,
                              std::uint32_t &width, std::uint32_t &height, PpmLoadError &error);
-
-// Header numbers exactly as glibc's sscanf(text, "%i %i ...") converts them:
-// stores up to count integers through targets (each the low 32 bits of the
-// value saturated to the range of a 64-bit long) and returns what sscanf
-// would: the number converted, or -1 when text holds only white space.
-int scanHeaderIntegers(const char *text, std::uint32_t *const targets[], int count);
 
 // Images whose sample count exceeds this are refused before any allocation
 // when the rest of the file is too short to hold that many samples.

@@ -3,13 +3,13 @@
 // `demoState` directly.
 #pragma once
 
+#include "pixel_buffer.h"
+
 #include <GL/gl.h>
 
 #include <cstdint>
 #include <vector>
 
-// RGB samples of one image, 3 bytes per pixel, rows from the top down.
-using PixelBuffer = std::vector<std::uint8_t>;
 // Texture names; entry mode * subimagesPerMode + subimage is the one drawn.
 using SubimageList = std::vector<GLuint>;
 

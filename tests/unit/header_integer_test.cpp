@@ -4,6 +4,7 @@
 // reader, and the values, the conversion count and the outcome of loading a
 // file with that line must agree.
 #include "c11_scanf.h"
+#include "header_integers.h"
 #include "ppm_reader.h"
 
 #include <gtest/gtest.h>

@@ -141,8 +141,8 @@ Reason FileSet::commit() {
         files_[i].placed = true;
         directories.insert(directoryOf(files_[i].path));
     }
-    // The renames reach the disk with their directories; a file system that cannot flush a
-    // directory (EINVAL) keeps its names in order on its own.
+    // The renames reach the disk with their directories. A file system that cannot flush a
+    // directory says EINVAL; its renames are then as lasting as it makes them.
     for (const std::string &directory : directories) {
         const int descriptor = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         const bool flushed = descriptor >= 0 && (::fsync(descriptor) == 0 || errno == EINVAL);

@@ -1,6 +1,9 @@
 // moiravel-make-images: makes the four image files and README.txt for moiravel-demo. This file
 // holds the steps: the outputs made ready, the picture read, the fit, the files written, the
-// figures reported. The options live in options.cpp, the texts of the report in report.cpp.
+// figures reported. The options live in options.cpp, the texts of the report in report.cpp, what
+// a signal does in interruption.cpp; file_set.cpp replaces the files only as a whole.
+#include "file_set.h"
+#include "interruption.h"
 #include "make_images.h"
 #include "options.h"
 #include "parallel.h"
@@ -33,6 +36,23 @@ namespace {
 
 // ---- The outputs, made ready before any work starts -----------------------------------------
 
+std::string readmePath(const Arguments &args) {
+    return (std::filesystem::path(args.out) / "README.txt").string();
+}
+
+// The files of this run in the order they are put in place: README.txt, which makes the
+// directory a set for the viewer, last.
+std::vector<std::string> outputPaths(const Arguments &args) {
+    std::vector<std::string> paths = images::imagePaths(args.out);
+    if (!args.preview.empty()) {
+        paths.push_back(args.preview);
+    }
+    if (args.screen) {
+        paths.push_back(readmePath(args));
+    }
+    return paths;
+}
+
 // The directory made, and shown to take files.
 Reason prepareDirectory(const std::string &directory) {
     std::error_code error;
@@ -45,8 +65,7 @@ Reason prepareDirectory(const std::string &directory) {
     }
     // Writing a file is the only test that also holds for root and read-only mounts.
     const std::string probe =
-        (std::filesystem::path(directory) / (".moiravel-write-test-" + std::to_string(getpid())))
-            .string();
+        images::temporaryPath((std::filesystem::path(directory) / "write-test").string(), getpid());
     std::FILE *file = std::fopen(probe.c_str(), "wb");
     if (file == nullptr) {
         return directory + ": cannot write files there: " + std::strerror(errno);
@@ -56,15 +75,41 @@ Reason prepareDirectory(const std::string &directory) {
     return std::nullopt;
 }
 
-Reason prepareOutputs(const Arguments &args) {
+// What runs that ended before their files were in place left in the directories, removed.
+void removeLeftovers(const Arguments &args) {
+    std::vector<std::string> directories = {args.out};
+    if (!args.preview.empty()) {
+        const auto parent = std::filesystem::path(args.preview).parent_path();
+        directories.push_back(parent.empty() ? std::string(".") : parent.string());
+    }
+    const images::Leftovers leftovers = images::removeLeftovers(directories);
+    if (leftovers.files > 0) {
+        report("removed " + std::to_string(leftovers.files) + " temporary file" +
+               (leftovers.files == 1 ? "" : "s") + " of " +
+               (leftovers.runs == 1 ? std::string("an earlier run")
+                                    : std::to_string(leftovers.runs) + " earlier runs") +
+               " that did not finish");
+    }
+}
+
+Reason prepareOutputs(const Arguments &args, images::FileSet &files) {
     if (Reason reason = prepareDirectory(args.out)) {
         return reason;
     }
     const auto parent = std::filesystem::path(args.preview).parent_path();
     if (!args.preview.empty() && !parent.empty()) {
-        return prepareDirectory(parent.string());
+        if (Reason reason = prepareDirectory(parent.string())) {
+            return reason;
+        }
     }
-    return std::nullopt;
+    removeLeftovers(args);
+    // The signals wait while the temporary files are made, so that the removal on a signal
+    // never comes between a file's creation and its entry in the table.
+    images::holdInterrupts();
+    Reason reason = files.create();
+    images::removeOnInterrupt(files.temporaries());
+    images::releaseInterrupts();
+    return reason;
 }
 
 // ---- The picture ----------------------------------------------------------------------------
@@ -144,24 +189,10 @@ images::ImageSet fitImages(const Arguments &args, const images::EyeModel &model,
 
 // ---- The files ------------------------------------------------------------------------------
 
-Reason writeReadme(const Arguments &args, const Source &source, const images::Figures &figures) {
-    const auto path = (std::filesystem::path(args.out) / "README.txt").string();
-    const std::string text =
-        images::readmeText({args.screen->first, args.screen->second, args.factor, source.name,
-                            modelText(args), figures});
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    const bool written =
-        file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int error = errno;
-    if (file == nullptr || std::fclose(file) != 0 || !written) {
-        return path + ": cannot write: " + std::strerror(error);
-    }
-    return std::nullopt;
-}
-
 // What the eye sees under each display model, the chosen model's row first.
-void writePreview(const Arguments &args, const Source &source, const images::EyeModel &model,
-                  const images::ImageSet &set, const images::Figures &figures) {
+Reason writePreview(images::FileSet &files, const Arguments &args, const Source &source,
+                    const images::EyeModel &model, const images::ImageSet &set,
+                    const images::Figures &figures) {
     std::vector<images::EyeModel> others;
     for (const images::DisplayModel display : images::displayModels) {
         if (display != model.display()) {
@@ -173,21 +204,43 @@ void writePreview(const Arguments &args, const Source &source, const images::Eye
     for (const images::EyeModel &other : others) {
         rows.push_back({&other, images::modeFigures(other, set, source.picture, args.transfer)});
     }
-    images::writePng(args.preview, images::makePreview(rows, set, source.picture, source.highlight,
-                                                       args.zoom, args.transfer));
-    std::printf("preview written to %s\n", args.preview.c_str());
+    std::string png;
+    if (!images::encodePng(images::makePreview(rows, set, source.picture, source.highlight,
+                                               args.zoom, args.transfer),
+                           png)) {
+        return args.preview + ": cannot write the PNG file";
+    }
+    return files.write(args.preview, png);
 }
 
-Reason writeOutputs(const Arguments &args, const Source &source, const images::EyeModel &model,
-                    const images::ImageSet &set, const images::Figures &figures) {
-    images::writeImageSet(args.out, set);
-    if (args.screen) {
-        if (Reason reason = writeReadme(args, source, figures)) {
+// Every file written beside its name, then all put in place, README.txt last.
+Reason writeOutputs(images::FileSet &files, const Arguments &args, const Source &source,
+                    const images::EyeModel &model, const images::ImageSet &set,
+                    const images::Figures &figures) {
+    if (Reason reason = images::writeImageSet(files, args.out, set)) {
+        return reason;
+    }
+    if (!args.preview.empty()) {
+        if (Reason reason = writePreview(files, args, source, model, set, figures)) {
             return reason;
         }
     }
+    if (args.screen) {
+        const std::string text =
+            images::readmeText({args.screen->first, args.screen->second, args.factor, source.name,
+                                modelText(args), figures});
+        if (Reason reason = files.write(readmePath(args), text)) {
+            return reason;
+        }
+    }
+    // From the first rename on, the run ends as one that succeeded: a signal waits, and the
+    // exit drops it.
+    images::holdInterrupts();
+    if (Reason reason = files.commit()) {
+        return reason;
+    }
     if (!args.preview.empty()) {
-        writePreview(args, source, model, set, figures);
+        std::printf("preview written to %s\n", args.preview.c_str());
     }
     return std::nullopt;
 }
@@ -197,7 +250,8 @@ Reason writeOutputs(const Arguments &args, const Source &source, const images::E
 int run(const Arguments &args) {
     const auto start = std::chrono::steady_clock::now();
     images::setThreadCount(args.threads);
-    if (const Reason reason = prepareOutputs(args)) {
+    images::FileSet files(outputPaths(args));
+    if (const Reason reason = prepareOutputs(args, files)) {
         report(*reason);
         return 1;
     }
@@ -221,7 +275,7 @@ int run(const Arguments &args) {
 
     const auto writeStart = std::chrono::steady_clock::now();
     const images::Figures figures = images::modeFigures(model, set, picture, args.transfer);
-    if (const Reason reason = writeOutputs(args, source, model, set, figures)) {
+    if (const Reason reason = writeOutputs(files, args, source, model, set, figures)) {
         report(*reason);
         return 1;
     }

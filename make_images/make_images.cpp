@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
-#include <system_error>
 
 namespace moiravel::images {
 
@@ -182,17 +181,26 @@ std::string readmeText(const ReadmeFacts &facts) {
     return text;
 }
 
-void writeImageSet(const std::string &directory, const ImageSet &set) {
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error) {
-        throw std::runtime_error(directory + ": cannot create the directory: " + error.message());
+std::vector<std::string> imagePaths(const std::string &directory) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < imageCount; ++i) {
+        paths.push_back((std::filesystem::path(directory) / imageFileName(i)).string());
     }
+    return paths;
+}
+
+Reason writeImageSet(FileSet &files, const std::string &directory, const ImageSet &set) {
+    const std::vector<std::string> paths = imagePaths(directory);
+    std::array<Reason, imageCount> reasons;
     parallelFor(imageCount, [&](std::size_t i) {
-        const int index = static_cast<int>(i);
-        const std::filesystem::path path = std::filesystem::path(directory) / imageFileName(index);
-        writePlainPpm(path.string(), toImage8(set.images[index]));
+        reasons[i] = files.write(paths[i], formatPlainPpm(toImage8(set.images[i])));
     });
+    for (Reason &reason : reasons) {
+        if (reason) {
+            return reason;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace moiravel::images

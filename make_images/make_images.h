@@ -2,6 +2,7 @@
 #pragma once
 
 #include "eye_model.h"
+#include "file_set.h"
 #include "image_set.h"
 #include "fit.h"
 #include "picture.h"
@@ -75,7 +76,11 @@ struct ReadmeFacts {
 };
 std::string readmeText(const ReadmeFacts &facts);
 
-// Writes "0Image.ppm" .. "3Image.ppm" into the directory, creating it if need be.
-void writeImageSet(const std::string &directory, const ImageSet &set);
+// The four images' files in the directory: "DIR/0Image.ppm" .. "DIR/3Image.ppm".
+std::vector<std::string> imagePaths(const std::string &directory);
+
+// Writes the four images as plain PPM to those files of the set, formatted in parallel; or
+// says why one of them could not be written (the first by number).
+Reason writeImageSet(FileSet &files, const std::string &directory, const ImageSet &set);
 
 } // namespace moiravel::images

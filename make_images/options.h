@@ -3,6 +3,7 @@
 #pragma once
 
 #include "make_images.h"
+#include "reason.h"
 
 #include <optional>
 #include <string>
@@ -23,9 +24,6 @@ struct Arguments {
     FitOptions fit;
     unsigned threads = 0;
 };
-
-// Why something is refused, or nothing when it is not.
-using Reason = std::optional<std::string>;
 
 struct CommandLine {
     enum class Action { run, help, version, usageError };

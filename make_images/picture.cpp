@@ -370,11 +370,27 @@ void writePlainPpm(const std::string &path, const Image8 &image) {
 
 namespace {
 
-bool pngWriteAll(png_structp png, png_infop info, std::FILE *file, const Image8 *image) {
+// No exception may cross libpng's C frames: a failure to grow the text becomes libpng's error.
+void appendToString(png_structp png, png_bytep data, png_size_t length) {
+    bool appended = true;
+    try {
+        static_cast<std::string *>(png_get_io_ptr(png))
+            ->append(reinterpret_cast<const char *>(data), length);
+    } catch (const std::bad_alloc &) {
+        appended = false;
+    }
+    if (!appended) {
+        png_error(png, "out of memory");
+    }
+}
+
+void flushNothing(png_structp) {}
+
+bool pngWriteAll(png_structp png, png_infop info, std::string *bytes, const Image8 *image) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, bytes, appendToString, flushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image->width),
                  static_cast<png_uint_32>(image->height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -388,16 +404,24 @@ bool pngWriteAll(png_structp png, png_infop info, std::FILE *file, const Image8 
 
 } // namespace
 
+bool encodePng(const Image8 &image, std::string &bytes) {
+    bytes.clear();
+    PngErrorState errors;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, pngFail, pngWarn);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    const bool written = info && pngWriteAll(png, info, &bytes, &image);
+    png_destroy_write_struct(&png, &info);
+    return written;
+}
+
 void writePng(const std::string &path, const Image8 &image) {
     std::FILE *file = std::fopen(path.c_str(), "wb");
     if (!file) {
         fail(path, std::string("cannot write: ") + std::strerror(errno));
     }
-    PngErrorState errors;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, pngFail, pngWarn);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    const bool written = info && pngWriteAll(png, info, file, &image);
-    png_destroy_write_struct(&png, &info);
+    std::string bytes;
+    const bool written =
+        encodePng(image, bytes) && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
         fail(path, "cannot write the PNG file");

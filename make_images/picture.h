@@ -48,7 +48,9 @@ void writePlainPpm(const std::string &path, const Image8 &image);
 // Formats the same file contents in memory.
 std::string formatPlainPpm(const Image8 &image);
 
-// Writes an 8-bit RGB PNG.
+// An 8-bit RGB PNG of the image, in memory; false when libpng cannot make one.
+bool encodePng(const Image8 &image, std::string &bytes);
+// Writes that PNG to the file.
 void writePng(const std::string &path, const Image8 &image);
 
 } // namespace moiravel::images

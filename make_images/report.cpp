@@ -2,6 +2,7 @@
 #include "report.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 namespace moiravel::images {
@@ -12,9 +13,13 @@ void report(const std::string &message) {
 
 namespace {
 
+std::atomic<bool> lineOpen{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
+
 void drawProgress(int percent, const FitProgress &progress) {
     constexpr int width = 30;
     const int filled = percent * width / 100;
+    lineOpen = true;
     std::fprintf(stderr, "\rfitting [%s%s] %3d%%  iteration %d  rms %.3f  step %.4f ",
                  std::string(filled, '#').c_str(), std::string(width - filled, '.').c_str(),
                  percent, progress.iteration, progress.rms, progress.step);
@@ -36,6 +41,11 @@ void ProgressBar::update(const FitProgress &progress) {
 void ProgressBar::finish(const FitProgress &last) {
     drawProgress(100, last);
     std::fputc('\n', stderr);
+    lineOpen = false;
+}
+
+bool progressLineOpen() {
+    return lineOpen;
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {

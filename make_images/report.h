@@ -26,6 +26,10 @@ class ProgressBar {
     int lastPercent_ = -1;
 };
 
+// Whether the progress bar's line is open on standard error, so that a line said now would
+// start after it. Safe to ask in a signal handler.
+bool progressLineOpen();
+
 double secondsSince(std::chrono::steady_clock::time_point start);
 
 // Each mode's error and flicker against the picture, on standard output.

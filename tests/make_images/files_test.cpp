@@ -140,7 +140,12 @@ TEST(ImageSetFiles, AreFourEquallySizedImagesAndAReadmeTheViewerReads) {
     FitOptions options;
     options.maxIterations = 20;
     const ImageSet set = makeImageSet(model, picture, options);
-    writeImageSet((dir / "out").string(), set);
+    const std::string out = (dir / "out").string();
+    fs::create_directories(out);
+    FileSet files(imagePaths(out));
+    ASSERT_EQ(files.create(), std::nullopt);
+    ASSERT_EQ(writeImageSet(files, out, set), std::nullopt);
+    ASSERT_EQ(files.commit(), std::nullopt);
     for (int i = 0; i < imageCount; ++i) {
         const fs::path file = dir / "out" / imageFileName(i);
         ASSERT_TRUE(fs::exists(file)) << file;

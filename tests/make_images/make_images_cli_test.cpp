@@ -1,12 +1,11 @@
 // The real moiravel-make-images on bad input: one line naming the file and the reason in plain
 // words, exit status 1 (2 for a usage error), and no text of a library's exception.
-#include "child_process.h"
 #include "temp_dir.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -15,30 +14,7 @@
 namespace moiravel::images {
 namespace {
 
-using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-struct ToolRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-ToolRun runTool(const xtest::TempDir &work, std::vector<std::string> arguments) {
-    xtest::SpawnOptions options;
-    options.argv = {MOIRAVEL_MAKE_IMAGES_BINARY};
-    options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
-    options.workingDirectory = work.path();
-    options.stdoutFile = work / "tool.out";
-    options.stderrFile = work / "tool.err";
-    xtest::ChildProcess tool(options);
-    const auto status = tool.waitFor(120s);
-    ToolRun run;
-    run.code = status && status->exited ? status->code : -1;
-    run.out = xtest::readTextFile(work / "tool.out");
-    run.err = xtest::readTextFile(work / "tool.err");
-    return run;
-}
 
 void writeBytes(const fs::path &file, const std::string &bytes) {
     std::ofstream(file, std::ios::binary) << bytes;

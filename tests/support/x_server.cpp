@@ -31,6 +31,15 @@ bool executable(const char *path) {
     return access(path, X_OK) == 0;
 }
 
+// XWayland puts its sockets there, as an X server started by a display manager would.
+void makeXSocketDir() {
+    std::error_code error;
+    if (std::filesystem::create_directory(xSocketDir, error)) {
+        std::filesystem::permissions(xSocketDir, std::filesystem::perms::all |
+                                                     std::filesystem::perms::sticky_bit);
+    }
+}
+
 // Reads the display number that the server writes to -displayfd once it is ready.
 std::string readDisplayNumber(int fd, ChildProcess &server) {
     std::string text;
@@ -256,12 +265,7 @@ void XServer::startXServer() {
 }
 
 void XServer::startWeston() {
-    // XWayland puts its sockets there, as an X server started by a display manager would.
-    std::error_code error;
-    if (std::filesystem::create_directory(xSocketDir, error)) {
-        std::filesystem::permissions(xSocketDir, std::filesystem::perms::all |
-                                                     std::filesystem::perms::sticky_bit);
-    }
+    makeXSocketDir();
     // The options have changed between weston releases; ask this one which it knows.
     SpawnOptions help;
     help.argv = {westonPath, "--help"};
@@ -311,11 +315,8 @@ void XServer::startWeston() {
 }
 
 void XServer::startMutter() {
+    makeXSocketDir();
     std::error_code error;
-    if (std::filesystem::create_directory(xSocketDir, error)) {
-        std::filesystem::permissions(xSocketDir, std::filesystem::perms::all |
-                                                     std::filesystem::perms::sticky_bit);
-    }
     // mutter needs a session bus; dbus-run-session gives it one of its own, and ends the bus
     // with it. The runtime directory (mkdtemp made it 0700) takes mutter's Wayland socket and
     // XWayland's authority file; settings stay in memory, so none of the user's apply.

@@ -12,8 +12,7 @@ int main(int argc, char **argv) {
     using moiravel::xtest::XServerKind;
     for (int i = 1; i < argc; ++i) {
         bool known = false;
-        for (XServerKind kind :
-             {XServerKind::Xvfb, XServerKind::XorgDummy, XServerKind::WestonXwayland}) {
+        for (XServerKind kind : moiravel::xtest::allXServerKinds) {
             if (std::strcmp(
                     argv[i],
                     (std::string("--server=") + moiravel::e2e::serverOption(kind)).c_str()) == 0) {
@@ -22,8 +21,13 @@ int main(int argc, char **argv) {
             }
         }
         if (!known) {
-            std::cerr << "unknown argument " << argv[i]
-                      << " (use --server=xvfb|xorg_dummy|weston_xwayland)\n";
+            std::cerr << "unknown argument " << argv[i] << " (use --server=";
+            const char *separator = "";
+            for (XServerKind kind : moiravel::xtest::allXServerKinds) {
+                std::cerr << separator << moiravel::e2e::serverOption(kind);
+                separator = "|";
+            }
+            std::cerr << ")\n";
             return 2;
         }
     }

@@ -121,6 +121,7 @@ constexpr DisplayExpectation displayExpectations[] = {
     {xtest::XServerKind::XorgDummy, false, false, ModeListing::Works},
     // Never asked: some XWayland releases go down when asked for their video modes.
     {xtest::XServerKind::WestonXwayland, true, false, ModeListing::NotProbed},
+    {xtest::XServerKind::MutterXwayland, true, false, ModeListing::NotProbed},
 };
 const std::string xwaylandWarning =
     "moiravel-demo: warning: running under XWayland; game mode is not used, and texels land one "

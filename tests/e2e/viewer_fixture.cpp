@@ -49,6 +49,8 @@ const char *serverOption(xtest::XServerKind kind) {
         return "xorg_dummy";
     case xtest::XServerKind::WestonXwayland:
         return "weston_xwayland";
+    case xtest::XServerKind::MutterXwayland:
+        return "mutter_xwayland";
     }
     return "unknown";
 }
@@ -203,16 +205,21 @@ void ViewerTest::writeImages(int width, int height, const std::set<int> &skip) {
 }
 
 void ViewerTest::start(const std::map<std::string, std::string> &env) {
-    // The screen clear of the previous test's viewer, so that nothing of its picture is taken
-    // for the new one's.
+    // The screen clear of the previous test's viewer (its window and the frame that held it),
+    // so that nothing of its picture is taken for the new one's. The compositor's own windows
+    // stay.
     auto [leftover, clear] = client().waitUntil(
         [this](const Screenshot &) { return !client().anyWindowShown(); }, startTimeout);
     if (!clear) {
         saveForDiagnosis(leftover, "window-left-over");
     }
     EXPECT_TRUE(clear) << "a window of an earlier program is still on the screen";
+    std::map<std::string, std::string> viewerEnv = env;
+    if (!server().authorityFile().empty()) {
+        viewerEnv["XAUTHORITY"] = server().authorityFile();
+    }
     viewer_ = std::make_unique<xtest::ViewerRun>(viewerBinary(), work_.path(),
-                                                 server().displayName(), env);
+                                                 server().displayName(), viewerEnv);
 }
 
 void ViewerTest::waitForFirstFrame() {

@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 using xtest::Rgb;
 using xtest::Screenshot;
 
-// Set by main from --server=xvfb|xorg_dummy|weston_xwayland.
+// Set by main from --server=xvfb|xorg_dummy|weston_xwayland|mutter_xwayland.
 extern xtest::XServerKind serverKind;
 // The name of a kind in --server= and in the names of saved screenshots.
 const char *serverOption(xtest::XServerKind kind);

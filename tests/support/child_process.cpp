@@ -162,4 +162,28 @@ ExitStatus ChildProcess::stop(std::chrono::milliseconds grace) {
     return *status_;
 }
 
+bool ChildProcess::endedUnreaped() {
+    siginfo_t info{};
+    int result;
+    do {
+        result = waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
+    } while (result < 0 && errno == EINTR);
+    return result == 0 && info.si_pid == pid_;
+}
+
+ExitStatus ChildProcess::stopGroup(std::chrono::milliseconds grace) {
+    if (!status_) {
+        // The leader stays a zombie until every member has had SIGKILL: its process group
+        // number cannot be taken by another group meanwhile.
+        kill(-pid_, SIGTERM);
+        auto deadline = std::chrono::steady_clock::now() + grace;
+        while (!endedUnreaped() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        kill(-pid_, SIGKILL);
+        reap(true);
+    }
+    return *status_;
+}
+
 } // namespace moiravel::xtest

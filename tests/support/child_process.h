@@ -45,9 +45,13 @@ class ChildProcess {
     void signal(int sig);
     // SIGTERM, a grace period, then SIGKILL; always reaps.
     ExitStatus stop(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
+    // The same for the child's whole process group (the child leads one of its own), so
+    // that what it started ends with it: a session bus, a compositor and its X server.
+    ExitStatus stopGroup(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
 
   private:
     bool reap(bool block);
+    bool endedUnreaped();
 
     pid_t pid_ = -1;
     std::optional<ExitStatus> status_;

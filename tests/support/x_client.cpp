@@ -170,7 +170,9 @@ std::vector<WindowPlace> viewableChildren(Display *display, Window parent, int o
     }
     for (unsigned int k = 0; k < count; ++k) {
         XWindowAttributes a;
-        if (XGetWindowAttributes(display, children[k], &a) && a.map_state == IsViewable) {
+        // An InputOnly window shows nothing (mutter keeps one over the whole screen).
+        if (XGetWindowAttributes(display, children[k], &a) && a.map_state == IsViewable &&
+            a.c_class == InputOutput) {
             places.push_back({children[k], originX + a.x + a.border_width,
                               originY + a.y + a.border_width, a.width, a.height});
         }
@@ -253,7 +255,10 @@ bool XClient::windowCoversScreen() const {
 
 bool XClient::anyWindowShown() const {
     auto *previousHandler = XSetErrorHandler(ignoreXError);
-    const bool shown = !applicationWindows(display_).empty();
+    const std::vector<WindowPlace> windows = applicationWindows(display_);
+    const bool shown = std::any_of(windows.begin(), windows.end(), [this](const WindowPlace &w) {
+        return w.x < width() && w.y < height() && w.x + w.width > 0 && w.y + w.height > 0;
+    });
     XSync(display_, False);
     XSetErrorHandler(previousHandler);
     return shown;

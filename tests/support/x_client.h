@@ -66,8 +66,10 @@ class XClient {
     // Whether an application window (one that a window manager's frame holds, or a top-level
     // window where none runs) covers the whole screen: a full-screen request has taken effect.
     bool windowCoversScreen() const;
-    // Whether any window is on the screen. A window manager (XWayland's) takes the frame of a
-    // window whose client has ended off the screen only some time after the client ended.
+    // Whether any window shows on the screen. A window manager (XWayland's) takes the frame
+    // of a window whose client has ended off the screen only some time after the client
+    // ended. The compositor's own windows do not count: mutter keeps an InputOnly window over
+    // the screen and 1x1 windows off it.
     bool anyWindowShown() const;
 
     // Polls the screen until `done` holds or `timeout` passes; returns the last picture

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <chrono>
 #include <filesystem>
@@ -21,11 +22,22 @@ constexpr const char *xorgPath = "/usr/bin/Xorg";
 constexpr const char *dummyDriverPath = "/usr/lib/xorg/modules/drivers/dummy_drv.so";
 constexpr const char *westonPath = "/usr/bin/weston";
 constexpr const char *xwaylandPath = "/usr/bin/Xwayland";
+constexpr const char *mutterPath = "/usr/bin/mutter";
+constexpr const char *dbusRunSessionPath = "/usr/bin/dbus-run-session";
 constexpr const char *xSocketDir = "/tmp/.X11-unix";
 constexpr auto startTimeout = std::chrono::seconds(30);
 
 bool executable(const char *path) {
     return access(path, X_OK) == 0;
+}
+
+// XWayland puts its sockets there, as an X server started by a display manager would.
+void makeXSocketDir() {
+    std::error_code error;
+    if (std::filesystem::create_directory(xSocketDir, error)) {
+        std::filesystem::permissions(xSocketDir, std::filesystem::perms::all |
+                                                     std::filesystem::perms::sticky_bit);
+    }
 }
 
 // Reads the display number that the server writes to -displayfd once it is ready.
@@ -76,6 +88,8 @@ const char *toString(XServerKind kind) {
         return "Xorg+dummy";
     case XServerKind::WestonXwayland:
         return "weston+XWayland";
+    case XServerKind::MutterXwayland:
+        return "mutter+XWayland";
     }
     return "?";
 }
@@ -87,6 +101,17 @@ std::string XServer::unavailableReason(XServerKind kind) {
     if (kind == XServerKind::WestonXwayland) {
         if (!executable(westonPath)) {
             return std::string(westonPath) + " is not installed (weston)";
+        }
+        return executable(xwaylandPath)
+                   ? ""
+                   : std::string(xwaylandPath) + " is not installed (xwayland)";
+    }
+    if (kind == XServerKind::MutterXwayland) {
+        if (!executable(mutterPath)) {
+            return std::string(mutterPath) + " is not installed (mutter)";
+        }
+        if (!executable(dbusRunSessionPath)) {
+            return std::string(dbusRunSessionPath) + " is not installed (dbus-daemon)";
         }
         return executable(xwaylandPath)
                    ? ""
@@ -163,6 +188,8 @@ XServer::XServer(XServerKind kind, int width, int height)
     }
     if (kind == XServerKind::WestonXwayland) {
         startWeston();
+    } else if (kind == XServerKind::MutterXwayland) {
+        startMutter();
     } else {
         startXServer();
     }
@@ -184,8 +211,9 @@ XServer::XServer(XServerKind kind, int width, int height)
 void XServer::failStart(const std::string &what) {
     std::string text = log();
     if (process_) {
-        process_->stop();
+        process_->stopGroup();
     }
+    restoreAuthority();
     throw std::runtime_error(std::string(toString(kind_)) + " " + what + ":\n" + text);
 }
 
@@ -237,12 +265,7 @@ void XServer::startXServer() {
 }
 
 void XServer::startWeston() {
-    // XWayland puts its sockets there, as an X server started by a display manager would.
-    std::error_code error;
-    if (std::filesystem::create_directory(xSocketDir, error)) {
-        std::filesystem::permissions(xSocketDir, std::filesystem::perms::all |
-                                                     std::filesystem::perms::sticky_bit);
-    }
+    makeXSocketDir();
     // The options have changed between weston releases; ask this one which it knows.
     SpawnOptions help;
     help.argv = {westonPath, "--help"};
@@ -291,10 +314,79 @@ void XServer::startWeston() {
     }
 }
 
+void XServer::startMutter() {
+    makeXSocketDir();
+    std::error_code error;
+    // mutter needs a session bus; dbus-run-session gives it one of its own, and ends the bus
+    // with it. The runtime directory (mkdtemp made it 0700) takes mutter's Wayland socket and
+    // XWayland's authority file; settings stay in memory, so none of the user's apply.
+    SpawnOptions options;
+    options.argv = {dbusRunSessionPath,
+                    "--",
+                    mutterPath,
+                    "--headless",
+                    "--wayland",
+                    "--virtual-monitor",
+                    std::to_string(width_) + "x" + std::to_string(height_)};
+    options.setEnv["XDG_RUNTIME_DIR"] = dir_.path().string();
+    options.setEnv["GSETTINGS_BACKEND"] = "memory";
+    options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XAUTHORITY",
+                        "DBUS_SESSION_BUS_ADDRESS"};
+    options.stdoutFile = dir_ / "server.out";
+    options.stderrFile = dir_ / "server.err";
+    process_ = std::make_unique<ChildProcess>(options);
+
+    // mutter takes the first free display number and names it once XWayland is set up; the
+    // authority file lies in the runtime directory by then.
+    const std::string announcement = "Using public X11 display :";
+    auto deadline = std::chrono::steady_clock::now() + startTimeout;
+    for (;;) {
+        const std::string text =
+            readTextFile(dir_ / "server.err") + readTextFile(dir_ / "server.out");
+        const auto at = text.find(announcement);
+        std::string authority;
+        for (const auto &entry : std::filesystem::directory_iterator(dir_.path(), error)) {
+            if (entry.path().filename().string().starts_with(".mutter-Xwaylandauth.")) {
+                authority = entry.path().string();
+            }
+        }
+        if (at != std::string::npos && !authority.empty()) {
+            const auto from = at + announcement.size();
+            const auto to = text.find_first_not_of("0123456789", from);
+            if (to != std::string::npos && to > from) {
+                displayName_ = ":" + text.substr(from, to - from);
+                authorityFile_ = authority;
+                if (const char *previous = std::getenv("XAUTHORITY")) {
+                    previousAuthority_ = previous;
+                }
+                setenv("XAUTHORITY", authorityFile_.c_str(), 1);
+                return;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline || !process_->running()) {
+            failStart("started no XWayland");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+void XServer::restoreAuthority() {
+    if (authorityFile_.empty()) {
+        return;
+    }
+    if (previousAuthority_) {
+        setenv("XAUTHORITY", previousAuthority_->c_str(), 1);
+    } else {
+        unsetenv("XAUTHORITY");
+    }
+    authorityFile_.clear();
+}
+
 XServer::~XServer() {
     if (process_) {
-        process_->stop();
+        process_->stopGroup();
     }
+    restoreAuthority();
 }
 
 std::string XServer::log() const {

@@ -4,6 +4,7 @@
 #include "temp_dir.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace moiravel::xtest {
@@ -14,7 +15,13 @@ enum class XServerKind {
     // XWayland under weston's headless backend, as on a Wayland desktop: the screen is one
     // weston output; X clients reach the server through XWayland.
     WestonXwayland,
+    // XWayland under mutter (GNOME's compositor) with one headless virtual monitor. Its X
+    // clients need the authority file mutter writes; it keeps windows of its own mapped.
+    MutterXwayland,
 };
+constexpr XServerKind allXServerKinds[] = {XServerKind::Xvfb, XServerKind::XorgDummy,
+                                           XServerKind::WestonXwayland,
+                                           XServerKind::MutterXwayland};
 
 const char *toString(XServerKind kind);
 
@@ -37,23 +44,33 @@ class XServer {
 
     // Empty when the kind can be started here; otherwise why it cannot (for GTEST_SKIP).
     static std::string unavailableReason(XServerKind kind);
-    // Whether a kind that failed to start is a reason to skip rather than to fail: weston
-    // needs more of the machine (a working runtime directory, its shell) than an X server.
-    static bool startFailureSkips(XServerKind kind) { return kind == XServerKind::WestonXwayland; }
+    // Whether a kind that failed to start is a reason to skip rather than to fail: a
+    // compositor needs more of the machine (a working runtime directory, its shell, a session
+    // bus) than an X server.
+    static bool startFailureSkips(XServerKind kind) { return underCompositor(kind); }
 
     XServerKind kind() const { return kind_; }
     const std::string &displayName() const { return displayName_; } // ":N"
     // The root window shows no picture: XWayland's windows are drawn by the compositor.
-    bool rootless() const { return kind_ == XServerKind::WestonXwayland; }
+    bool rootless() const { return underCompositor(kind_); }
+    // The file of X authority that clients need (set in XAUTHORITY); empty when none is.
+    // While the server runs, this process's own XAUTHORITY names it too, for its Xlib and
+    // XCB connections.
+    const std::string &authorityFile() const { return authorityFile_; }
     int width() const { return width_; }
     int height() const { return height_; }
     bool running() { return process_ && process_->running(); }
     std::string log() const;
 
   private:
+    static bool underCompositor(XServerKind kind) {
+        return kind == XServerKind::WestonXwayland || kind == XServerKind::MutterXwayland;
+    }
     void writeXorgConfig();
     void startXServer();
     void startWeston();
+    void startMutter();
+    void restoreAuthority();
     [[noreturn]] void failStart(const std::string &what);
 
     XServerKind kind_;
@@ -61,6 +78,8 @@ class XServer {
     int height_;
     TempDir dir_;
     std::string displayName_;
+    std::string authorityFile_;
+    std::optional<std::string> previousAuthority_; // this process's XAUTHORITY before
     std::unique_ptr<ChildProcess> process_;
 };
 

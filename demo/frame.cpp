@@ -70,7 +70,12 @@ void resetProjection(int, int) {
 void displayFrame() {
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glColor3f(1.0f, 1.0f, 1.0f);
+    // The whole window black, also outside the scissor box of a picture area
+    // (setPictureViewport).
+    glPushAttrib(GL_SCISSOR_BIT);
+    glDisable(GL_SCISSOR_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPopAttrib();
     glDisable(GL_DEPTH_TEST);
 
     advanceFrame(demoState);

@@ -8,7 +8,8 @@
 void displayFrame();
 
 // GLUT reshape callback: identity projection and modelview, so all drawing is
-// in normalised device coordinates. Width and height are not used.
+// in normalised device coordinates. Width and height are not used, and the
+// viewport stays as it is (freeglut sets none of its own while this callback is set).
 void resetProjection(int width, int height);
 
 // Advances cycleFrame and subimage by one frame and, when a cycle completes

@@ -15,6 +15,14 @@ std::vector<int> subimageFiles() {
     return files;
 }
 
+void setPictureViewport(int width, int height) {
+    glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    // The overlay's bitmaps are drawn in window coordinates and would run past the
+    // viewport's edge; the scissor box keeps them in the area too.
+    glScissor(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    glEnable(GL_SCISSOR_TEST);
+}
+
 void initScene() {
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);

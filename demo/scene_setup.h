@@ -1,4 +1,4 @@
-// Turning the four image files into textures.
+// The scene's OpenGL state: the viewport, and the four image files turned into textures.
 #pragma once
 
 #include "image_set.h"
@@ -10,6 +10,12 @@
 // T0 T1 T2 T3 T3 T3. On the first image that cannot be loaded, writes one line
 // saying why to standard error and ends the process with status -1. Needs a current OpenGL context.
 void initScene();
+
+// Makes the lower-left width x height of the current window the viewport and the scissor box,
+// so that the picture and the overlay land in that area, one to one, and nothing outside it.
+// Nothing resets them later: the reshape callback (resetProjection) leaves them alone, and
+// each frame's clear covers the whole window.
+void setPictureViewport(int width, int height);
 
 using moiravel::imageFileName;
 

@@ -36,15 +36,37 @@ std::string gameModeString(std::int32_t width, std::int32_t height) {
     return std::to_string(width) + "x" + std::to_string(height) + ":32";
 }
 
-std::string windowSizeWarning(std::int32_t wantedWidth, std::int32_t wantedHeight, int gotWidth,
-                              int gotHeight) {
-    if (gotWidth == wantedWidth && gotHeight == wantedHeight) {
-        return {};
+PictureArea pictureArea(std::int32_t wantedWidth, std::int32_t wantedHeight, int gotWidth,
+                        int gotHeight) {
+    PictureArea area;
+    const bool hasArea = wantedWidth > 0 && wantedHeight > 0;
+    if (hasArea) {
+        area.setViewport = true;
+        area.width = wantedWidth;
+        area.height = wantedHeight;
     }
-    return demoWarning("the display is " + std::to_string(gotWidth) + "x" +
-                       std::to_string(gotHeight) + ", not the " + std::to_string(wantedWidth) +
-                       "x" + std::to_string(wantedHeight) +
-                       " of README.txt; texels will not fall one to one on display pixels");
+    if (gotWidth == wantedWidth && gotHeight == wantedHeight) {
+        return area;
+    }
+    std::string tail;
+    if (!hasArea) {
+        tail = "; texels will not fall one to one on display pixels";
+    } else if (gotWidth >= wantedWidth && gotHeight >= wantedHeight) {
+        tail = "; the picture is drawn one to one in the lower left " +
+               std::to_string(wantedWidth) + "x" + std::to_string(wantedHeight) +
+               " and the rest is black";
+    } else {
+        tail = "; the picture is drawn one to one from the lower left and what lies beyond the "
+               "display is cut off";
+        if (gotWidth > wantedWidth || gotHeight > wantedHeight) {
+            tail += ", and the rest is black";
+        }
+    }
+    area.warning =
+        demoWarning("the display is " + std::to_string(gotWidth) + "x" + std::to_string(gotHeight) +
+                    ", not the " + std::to_string(wantedWidth) + "x" +
+                    std::to_string(wantedHeight) + " of README.txt" + tail);
+    return area;
 }
 
 namespace {
@@ -121,10 +143,13 @@ int runViewer(int argc, char **argv) {
     int gotWidth = 0;
     int gotHeight = 0;
     openDisplayWindow(displayName, gotWidth, gotHeight);
-    const std::string warning =
-        windowSizeWarning(demoState.screenWidth, demoState.screenHeight, gotWidth, gotHeight);
-    if (!warning.empty()) {
-        std::fprintf(stderr, "%s\n", warning.c_str());
+    const PictureArea area =
+        pictureArea(demoState.screenWidth, demoState.screenHeight, gotWidth, gotHeight);
+    if (!area.warning.empty()) {
+        std::fprintf(stderr, "%s\n", area.warning.c_str());
+    }
+    if (area.setViewport) {
+        setPictureViewport(area.width, area.height);
     }
 
     initScene();

@@ -80,13 +80,49 @@ TEST(GameModeString, Format) {
     EXPECT_EQ(gameModeString(1024, 68), "1024x68:32");
 }
 
-TEST(WindowSizeWarning, NamesBothSizesOnlyWhenTheyDiffer) {
-    EXPECT_EQ(windowSizeWarning(1920, 1080, 1920, 1080), "");
-    const std::string warning = windowSizeWarning(1920, 1080, 1280, 1024);
-    EXPECT_NE(warning.find("1920x1080"), std::string::npos);
-    EXPECT_NE(warning.find("1280x1024"), std::string::npos);
-    EXPECT_EQ(warning.find('\n'), std::string::npos);
-    EXPECT_NE(windowSizeWarning(0, 0, 640, 480), "");
+TEST(WindowSizeWarning, NamesBothSizesAndWhereThePictureGoesOnlyWhenTheyDiffer) {
+    const std::string start = "moiravel-demo: warning: the display is ";
+    const std::string inLowerLeft = "; the picture is drawn one to one in the lower left ";
+    const std::string cutOff = "; the picture is drawn one to one from the lower left and what "
+                               "lies beyond the display is cut off";
+    struct Case {
+        std::int32_t wantedWidth, wantedHeight;
+        int gotWidth, gotHeight;
+        bool setViewport; // then README.txt's size
+        std::string warning;
+    };
+    const Case cases[] = {
+        {1920, 1080, 1920, 1080, true, ""},
+        {1024, 768, 1920, 1080, true,
+         start + "1920x1080, not the 1024x768 of README.txt" + inLowerLeft +
+             "1024x768 and the rest is black"},
+        {1024, 768, 1024, 1080, true,
+         start + "1024x1080, not the 1024x768 of README.txt" + inLowerLeft +
+             "1024x768 and the rest is black"},
+        {1920, 1080, 1280, 1024, true,
+         start + "1280x1024, not the 1920x1080 of README.txt" + cutOff},
+        {1024, 1200, 1920, 1080, true,
+         start + "1920x1080, not the 1024x1200 of README.txt" + cutOff + ", and the rest is black"},
+        // No area to draw in: the window's own viewport stays.
+        {0, 0, 0, 0, false, ""},
+        {0, 0, 640, 480, false,
+         start + "640x480, not the 0x0 of README.txt; texels will not fall one to one on "
+                 "display pixels"},
+        {-640, 480, 800, 600, false,
+         start + "800x600, not the -640x480 of README.txt; texels will not fall one to one on "
+                 "display pixels"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.warning);
+        const PictureArea area =
+            pictureArea(c.wantedWidth, c.wantedHeight, c.gotWidth, c.gotHeight);
+        EXPECT_EQ(area.warning, c.warning);
+        EXPECT_EQ(area.setViewport, c.setViewport);
+        if (c.setViewport) {
+            EXPECT_EQ(area.width, c.wantedWidth);
+            EXPECT_EQ(area.height, c.wantedHeight);
+        }
+    }
 }
 
 } // namespace

@@ -177,7 +177,7 @@ TEST_F(StartupE2eTest, ASizeOtherThanTheScreensStillShowsAFrameAndWarnsAfterTheS
     writeReadme("1024 x 768\n");
     writeImages(16, 16);
     start();
-    waitForFirstFrame();
+    waitForFirstFrame(1024, 768);
     client().tapChar(27);
     auto status = viewer().waitFor(exitTimeout);
     ASSERT_TRUE(status.has_value()) << "the viewer did not end after Escape";
@@ -185,11 +185,55 @@ TEST_F(StartupE2eTest, ASizeOtherThanTheScreensStillShowsAFrameAndWarnsAfterTheS
     EXPECT_EQ(viewer().out(), expectedStartupOutput(1024, 768));
     const std::string err = viewer().err();
     const auto sizeWarning = err.find("moiravel-demo: warning: the display is 800x600, not the "
-                                      "1024x768 of README.txt");
+                                      "1024x768 of README.txt; the picture is drawn one to one "
+                                      "from the lower left and what lies beyond the display is "
+                                      "cut off\n");
     EXPECT_NE(sizeWarning, std::string::npos) << err;
     if (expected.xwaylandWarning) {
         EXPECT_LT(err.find(xwaylandWarning), sizeWarning) << err;
     }
+}
+
+TEST_F(StartupE2eTest, AReadmeSmallerThanTheDisplayGetsThePictureOneToOneAtTheLowerLeft) {
+    constexpr int areaWidth = 640;
+    constexpr int areaHeight = 480;
+    writeReadme("640 x 480\n");
+    writeImages(200, 150);
+    start();
+    waitForFirstFrame(areaWidth, areaHeight);
+    const int s = settleFrozenAtOrigin();
+    ASSERT_TRUE(s == 0 || s == 1);
+    // The image texel for pixel at the lower-left corner, and nothing outside the area.
+    const Screenshot shot = expectSteadyImage(s);
+    int lit = 0;
+    for (int row = 0; row < shot.height; ++row) {
+        for (int column = 0; column < shot.width; ++column) {
+            const bool inArea = column < areaWidth && row >= shot.height - areaHeight;
+            if (!inArea && !(shot.at(column, row) == Rgb{0, 0, 0})) {
+                ++lit;
+            }
+        }
+    }
+    EXPECT_EQ(lit, 0) << "pixels outside the lower-left " << areaWidth << "x" << areaHeight
+                      << " are not black";
+    if (lit != 0) {
+        saveForDiagnosis(shot, "outside-the-area");
+    }
+    client().tapChar(27);
+    auto status = viewer().waitFor(exitTimeout);
+    ASSERT_TRUE(status.has_value()) << "the viewer did not end after Escape";
+    EXPECT_TRUE(status->exited && status->code == 0) << status->describe();
+    EXPECT_EQ(viewer().out(), expectedStartupOutput(areaWidth, areaHeight));
+    // Where game mode reports success (Xorg's dummy driver), the viewer takes the display for
+    // README.txt's size and has nothing to warn of; its picture still keeps to the area.
+    const DisplayExpectation &expected = expectationForThisServer();
+    const bool fallback = expected.gameModeRefused || expected.xwaylandWarning;
+    EXPECT_EQ(viewer().err().find("moiravel-demo: warning: the display is 800x600, not the "
+                                  "640x480 of README.txt; the picture is drawn one to one in the "
+                                  "lower left 640x480 and the rest is black\n") !=
+                  std::string::npos,
+              fallback)
+        << viewer().err();
 }
 
 TEST_F(StartupE2eTest, AFailedImageEndsWith255AndNoLaterFileIsOpened) {

@@ -1,5 +1,6 @@
 #include "viewer_fixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -222,15 +223,17 @@ void ViewerTest::start(const std::map<std::string, std::string> &env) {
                                                  server().displayName(), viewerEnv);
 }
 
-void ViewerTest::waitForFirstFrame() {
+void ViewerTest::waitForFirstFrame(int areaWidth, int areaHeight) {
     // First the window full screen: a window manager (XWayland's) shows it framed and at
-    // another place until it has carried out the full-screen request. Then line 1 of the
-    // overlay: yellow ink near the top edge, from 45 % of the width on.
+    // another place until it has carried out the full-screen request. Then the overlay: yellow
+    // ink in the part of the README.txt-sized area that the screen shows, from 45 % of the
+    // area's width on (the overlay's lines start there; the images are never yellow).
     auto [framed, fullScreen] = client().waitUntil(
         [this](const Screenshot &) { return client().windowCoversScreen(); }, startTimeout);
-    auto lineOneShows = [](const Screenshot &s) {
-        for (int row = 0; row < s.height / 8; ++row) {
-            for (int column = s.width * 45 / 100; column < s.width; ++column) {
+    auto overlayShows = [areaWidth, areaHeight](const Screenshot &s) {
+        const int right = std::min(areaWidth, s.width);
+        for (int row = std::max(0, s.height - areaHeight); row < s.height; ++row) {
+            for (int column = areaWidth * 45 / 100; column < right; ++column) {
                 if (s.at(column, row) == Rgb{255, 255, 0}) {
                     return true;
                 }
@@ -238,7 +241,7 @@ void ViewerTest::waitForFirstFrame() {
         }
         return false;
     };
-    auto [shot, ok] = fullScreen ? client().waitUntil(lineOneShows, startTimeout)
+    auto [shot, ok] = fullScreen ? client().waitUntil(overlayShows, startTimeout)
                                  : std::pair{std::move(framed), false};
     if (!ok) {
         saveForDiagnosis(shot, "no-first-frame");

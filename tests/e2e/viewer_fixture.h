@@ -78,8 +78,9 @@ class ViewerTest : public ::testing::Test {
     void start(const std::map<std::string, std::string> &env = {});
     xtest::ViewerRun &viewer() { return *viewer_; }
 
-    // Waits until the viewer shows its overlay (its first frames are on the screen).
-    void waitForFirstFrame();
+    // Waits until the viewer shows its overlay (its first frames are on the screen), drawn in
+    // the README.txt-sized area at the lower left of the screen.
+    void waitForFirstFrame(int areaWidth = screenWidth, int areaHeight = screenHeight);
     void press(const std::string &keys); // characters, each tapped in turn
     // Movement off, image back at the start, alternation frozen; waits until the screen
     // stands still with the image at the lower-left corner and returns the texture shown.

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
@@ -64,6 +65,21 @@ std::string readDisplayNumber(int fd, ChildProcess &server) {
     }
     auto end = text.find_first_not_of("0123456789");
     return text.substr(0, end);
+}
+
+// The display ":N" that a compositor names in its log after `announcement`, once it has.
+std::optional<std::string> announcedDisplay(const std::string &text,
+                                            const std::string &announcement) {
+    const auto at = text.find(announcement);
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto from = at + announcement.size();
+    const auto to = text.find_first_not_of("0123456789", from);
+    if (to == std::string::npos || to == from) {
+        return std::nullopt;
+    }
+    return ":" + text.substr(from, to - from);
 }
 
 } // namespace
@@ -297,15 +313,9 @@ void XServer::startWeston() {
     const std::string announcement = "xserver listening on display :";
     auto deadline = std::chrono::steady_clock::now() + startTimeout;
     for (;;) {
-        const std::string text = readTextFile(dir_ / "server.err");
-        const auto at = text.find(announcement);
-        if (at != std::string::npos) {
-            const auto from = at + announcement.size();
-            const auto to = text.find_first_not_of("0123456789", from);
-            if (to != std::string::npos && to > from) {
-                displayName_ = ":" + text.substr(from, to - from);
-                return;
-            }
+        if (auto display = announcedDisplay(readTextFile(dir_ / "server.err"), announcement)) {
+            displayName_ = *display;
+            return;
         }
         if (std::chrono::steady_clock::now() >= deadline || !process_->running()) {
             failStart("started no XWayland");
@@ -341,27 +351,22 @@ void XServer::startMutter() {
     const std::string announcement = "Using public X11 display :";
     auto deadline = std::chrono::steady_clock::now() + startTimeout;
     for (;;) {
-        const std::string text =
-            readTextFile(dir_ / "server.err") + readTextFile(dir_ / "server.out");
-        const auto at = text.find(announcement);
+        const auto display = announcedDisplay(
+            readTextFile(dir_ / "server.err") + readTextFile(dir_ / "server.out"), announcement);
         std::string authority;
         for (const auto &entry : std::filesystem::directory_iterator(dir_.path(), error)) {
             if (entry.path().filename().string().starts_with(".mutter-Xwaylandauth.")) {
                 authority = entry.path().string();
             }
         }
-        if (at != std::string::npos && !authority.empty()) {
-            const auto from = at + announcement.size();
-            const auto to = text.find_first_not_of("0123456789", from);
-            if (to != std::string::npos && to > from) {
-                displayName_ = ":" + text.substr(from, to - from);
-                authorityFile_ = authority;
-                if (const char *previous = std::getenv("XAUTHORITY")) {
-                    previousAuthority_ = previous;
-                }
-                setenv("XAUTHORITY", authorityFile_.c_str(), 1);
-                return;
+        if (display && !authority.empty()) {
+            displayName_ = *display;
+            authorityFile_ = authority;
+            if (const char *previous = std::getenv("XAUTHORITY")) {
+                previousAuthority_ = previous;
             }
+            setenv("XAUTHORITY", authorityFile_.c_str(), 1);
+            return;
         }
         if (std::chrono::steady_clock::now() >= deadline || !process_->running()) {
             failStart("started no XWayland");

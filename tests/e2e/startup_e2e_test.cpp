@@ -195,6 +195,10 @@ TEST_F(StartupE2eTest, ASizeOtherThanTheScreensStillShowsAFrameAndWarnsAfterTheS
 }
 
 TEST_F(StartupE2eTest, AReadmeSmallerThanTheDisplayGetsThePictureOneToOneAtTheLowerLeft) {
+    if (viewerIsWindowsBuild() && server().kind() == xtest::XServerKind::XorgDummy) {
+        GTEST_SKIP() << "Wine switches Xorg's screen itself to README.txt's 640x480, so the "
+                        "display is no larger than the picture's area";
+    }
     constexpr int areaWidth = 640;
     constexpr int areaHeight = 480;
     writeReadme("640 x 480\n");

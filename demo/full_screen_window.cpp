@@ -5,10 +5,10 @@
 #include <chrono>
 #include <thread>
 
-PlacementStep nextPlacementStep(const WindowPlacement &placement, int screenWidth, int screenHeight,
+PlacementStep nextPlacementStep(const WindowPlacement &placement, const DesktopRect &target,
                                 bool timeUp) {
-    const bool covers = placement.x == 0 && placement.y == 0 && placement.width == screenWidth &&
-                        placement.height == screenHeight;
+    const bool covers = placement.x == target.x && placement.y == target.y &&
+                        placement.width == target.width && placement.height == target.height;
     if (covers || (timeUp && placement.fullScreenState)) {
         // A window the window manager already calls full screen is never asked again: GLUT's
         // request toggles the state and would take it back.
@@ -24,17 +24,10 @@ namespace {
 constexpr auto placementTimeout = std::chrono::seconds(1);
 constexpr auto placementPoll = std::chrono::milliseconds(10);
 
-} // namespace
-
-void openFullScreenWindow(const char *title, int width, int height, FullScreenWay way) {
-    if (way == FullScreenWay::AskAfterOpening) {
-        createWindow(title, 0, 0, width > 0 ? width : 300, height > 0 ? height : 300, false);
-        askForFullScreen();
-        return;
-    }
-    const int fullWidth = screenWidth();
-    const int fullHeight = screenHeight();
-    createWindow(title, 0, 0, fullWidth, fullHeight, true);
+// Opens the unframed window over target and waits for the window manager to place it; asks
+// for full screen when it has not put the window there in time.
+void openUnframedOver(const char *title, const DesktopRect &target) {
+    createWindow(title, target.x, target.y, target.width, target.height, true);
     const auto deadline = std::chrono::steady_clock::now() + placementTimeout;
     for (;;) {
         const bool timeUp = std::chrono::steady_clock::now() >= deadline;
@@ -43,7 +36,7 @@ void openFullScreenWindow(const char *title, int width, int height, FullScreenWa
             askForFullScreen();
             return;
         }
-        switch (nextPlacementStep(placement, fullWidth, fullHeight, timeUp)) {
+        switch (nextPlacementStep(placement, target, timeUp)) {
         case PlacementStep::Done:
             return;
         case PlacementStep::AskForFullScreen:
@@ -54,4 +47,20 @@ void openFullScreenWindow(const char *title, int width, int height, FullScreenWa
             break;
         }
     }
+}
+
+} // namespace
+
+void openFullScreenWindow(const char *title, int width, int height, FullScreenWay way) {
+    if (way == FullScreenWay::AskAfterOpening) {
+        createWindow(title, 0, 0, width > 0 ? width : 300, height > 0 ? height : 300, false);
+        askForFullScreen();
+        return;
+    }
+    openUnframedOver(title, {0, 0, screenWidth(), screenHeight()});
+}
+
+void openWindowOnOutput(const char *title, const DesktopRect &target) {
+    openUnframedOver(title, target);
+    takeKeyboardAndHidePointer();
 }

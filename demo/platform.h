@@ -13,9 +13,12 @@
 
 #include "display_probe.h"
 #include "full_screen_window.h"
+#include "outputs.h"
 #include "refresh_check.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // ---- The window system ----
 
@@ -41,6 +44,10 @@ void createWindow(const char *title, int x, int y, int width, int height, bool u
 
 // Asks the window manager to make the current window full screen.
 void askForFullScreen();
+
+// Gives the current window the keyboard, so that keys reach it without a click, and hides
+// the pointer over it, as game mode does.
+void takeKeyboardAndHidePointer();
 
 // The callbacks of the main loop: display also serves as the idle callback, so that frames
 // follow each other with no pause.
@@ -72,10 +79,34 @@ DisplayServerFacts probeDisplayServer(const char *displayName);
 // or there is no window.
 bool lookAtCurrentWindow(WindowPlacement &placement);
 
+// ---- The display's outputs ----
+
+// The outputs that show part of the desktop now, in the display's own order. Empty where
+// the display cannot tell its outputs apart: the screen is then one output, as before.
+std::vector<OutputFacts> listOutputs(const char *displayName);
+
+// Switches `output` alone to `mode`; the other outputs keep theirs. What it takes to switch
+// back is recorded first, in a file, so that the next start can mend a run that was killed;
+// then every way this process ends puts the mode back: exit (Escape, a failed image load),
+// SIGINT, SIGTERM and SIGHUP, and a lost connection to the display. False, with nothing
+// changed, where the mode cannot be switched; `why` then says why.
+bool switchOutputMode(const char *displayName, const OutputFacts &output, const OutputMode &mode,
+                      std::string &why);
+
+// Puts back the mode that switchOutputMode changed; nothing when none was changed, or it
+// has been put back already.
+void restoreOutputMode();
+
+// Puts back a mode that an earlier run left behind (it ended before it could), as its record
+// says. Returns the line to print on standard error, or an empty string where there was
+// nothing to restore.
+std::string restoreModeLeftBehind(const char *displayName);
+
 // ---- Presentation ----
 
-// What the display tells of its refresh (refresh_check.h), with the window's context current.
-RefreshFacts lookAtRefresh();
+// What the display tells of its refresh (refresh_check.h), with the window's context current:
+// the mode's rate is that of the output named outputName (empty: the primary output).
+RefreshFacts lookAtRefresh(const std::string &outputName);
 
 // A monotonic clock in ns; only differences mean anything.
 std::uint64_t clockNowNs();

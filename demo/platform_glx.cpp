@@ -59,9 +59,10 @@ std::uint64_t crtcPeriodNs(Display *display, XRRScreenResources *resources, RRCr
     return periodNs;
 }
 
-// The refresh period of the mode shown by the primary output, or else by the
-// first CRTC that shows one; 0 when the server gives no mode line (Xvfb).
-std::uint64_t displayModePeriodNs(Display *display, int screen) {
+// The refresh period of the mode shown by the output named outputName, or by the primary
+// output when it is empty, or else by the first CRTC that shows one; 0 when the server gives
+// no mode line (Xvfb).
+std::uint64_t displayModePeriodNs(Display *display, int screen, const std::string &outputName) {
     const Window root = RootWindow(display, screen);
     int eventBase = 0;
     int errorBase = 0;
@@ -73,11 +74,19 @@ std::uint64_t displayModePeriodNs(Display *display, int screen) {
         return 0;
     }
     std::uint64_t periodNs = 0;
-    if (const RROutput primary = XRRGetOutputPrimary(display, root)) {
-        if (XRROutputInfo *output = XRRGetOutputInfo(display, resources, primary)) {
-            periodNs = crtcPeriodNs(display, resources, output->crtc);
-            XRRFreeOutputInfo(output);
+    const RROutput primary = XRRGetOutputPrimary(display, root);
+    for (int i = 0; i < resources->noutput && periodNs == 0; ++i) {
+        XRROutputInfo *output = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+        if (output == nullptr) {
+            continue;
         }
+        const bool wanted = outputName.empty()
+                                ? resources->outputs[i] == primary
+                                : outputName == std::string(output->name, output->nameLen);
+        if (wanted) {
+            periodNs = crtcPeriodNs(display, resources, output->crtc);
+        }
+        XRRFreeOutputInfo(output);
     }
     for (int i = 0; i < resources->ncrtc && periodNs == 0; ++i) {
         periodNs = crtcPeriodNs(display, resources, resources->crtcs[i]);
@@ -88,12 +97,13 @@ std::uint64_t displayModePeriodNs(Display *display, int screen) {
 
 } // namespace
 
-RefreshFacts lookAtRefresh() {
+RefreshFacts lookAtRefresh(const std::string &outputName) {
     SyncCounter &counter = syncCounter;
     counter.display = glXGetCurrentDisplay();
     counter.drawable = glXGetCurrentDrawable();
     GLXContext context = glXGetCurrentContext();
     RefreshFacts facts;
+    facts.outputName = outputName;
     if (counter.display == nullptr || context == nullptr) {
         return facts;
     }
@@ -111,7 +121,7 @@ RefreshFacts lookAtRefresh() {
     }
     facts.hasCounter = counter.getSyncValues != nullptr;
     if (facts.counterPeriodNs == 0) {
-        facts.modePeriodNs = displayModePeriodNs(counter.display, screen);
+        facts.modePeriodNs = displayModePeriodNs(counter.display, screen, outputName);
     }
     return facts;
 }

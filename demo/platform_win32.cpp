@@ -25,6 +25,23 @@ bool lookAtCurrentWindow(WindowPlacement &) {
     return false;
 }
 
+void takeKeyboardAndHidePointer() {}
+
+std::vector<OutputFacts> listOutputs(const char *) {
+    return {};
+}
+
+bool switchOutputMode(const char *, const OutputFacts &, const OutputMode &, std::string &why) {
+    why = "not built yet";
+    return false;
+}
+
+void restoreOutputMode() {}
+
+std::string restoreModeLeftBehind(const char *) {
+    return {};
+}
+
 namespace {
 
 std::uint64_t performanceCounterRate() {
@@ -35,8 +52,9 @@ std::uint64_t performanceCounterRate() {
 
 } // namespace
 
-RefreshFacts lookAtRefresh() {
+RefreshFacts lookAtRefresh(const std::string &outputName) {
     RefreshFacts facts;
+    facts.outputName = outputName;
     DEVMODEA mode{};
     mode.dmSize = sizeof mode;
     // A frequency of 0 or 1 stands for the hardware's default: not known.

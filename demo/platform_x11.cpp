@@ -1,6 +1,9 @@
 // X11: the display probe and the placement of windows, over connections of their own
 // (XCB for the probe) or GLUT's (Xlib, for the window it opened).
 //
+// The list of outputs is read over an XCB connection of its own too; switching an output's
+// mode and putting it back is in platform_randr.cpp.
+//
 // What it does not do: open windows, change a display setting, or talk to GLX beyond asking
 // for the current window (platform_glx.cpp reads the refresh counter and sets the swap
 // interval).
@@ -110,7 +113,94 @@ ModeListing listVideoModes(xcb_connection_t *connection, int screenNumber) {
     return reply ? ModeListing::Works : ModeListing::Fails;
 }
 
+// The output's modes as RandR describes them in the screen's resources.
+OutputMode modeOf(const xcb_randr_mode_info_t &info) {
+    OutputMode mode;
+    mode.id = info.id;
+    mode.width = info.width;
+    mode.height = info.height;
+    mode.periodNs = modeLinePeriodNs(info.dot_clock, info.htotal, info.vtotal,
+                                     (info.mode_flags & XCB_RANDR_MODE_FLAG_INTERLACE) != 0,
+                                     (info.mode_flags & XCB_RANDR_MODE_FLAG_DOUBLE_SCAN) != 0);
+    return mode;
+}
+
+std::vector<OutputFacts> activeOutputs(xcb_connection_t *connection, xcb_window_t root) {
+    std::vector<OutputFacts> outputs;
+    const xcb_query_extension_reply_t *randr = xcb_get_extension_data(connection, &xcb_randr_id);
+    if (randr == nullptr || !randr->present || root == 0) {
+        return outputs;
+    }
+    auto version = owned(xcb_randr_query_version_reply(
+        connection, xcb_randr_query_version(connection, 1, 2), nullptr));
+    if (!version || (version->major_version == 1 && version->minor_version < 2)) {
+        return outputs;
+    }
+    auto resources = owned(xcb_randr_get_screen_resources_current_reply(
+        connection, xcb_randr_get_screen_resources_current(connection, root), nullptr));
+    if (!resources) {
+        return outputs;
+    }
+    auto primary = owned(xcb_randr_get_output_primary_reply(
+        connection, xcb_randr_get_output_primary(connection, root), nullptr));
+    const xcb_randr_mode_info_t *modes =
+        xcb_randr_get_screen_resources_current_modes(resources.get());
+    const int modeCount = xcb_randr_get_screen_resources_current_modes_length(resources.get());
+    const auto findMode = [&](xcb_randr_mode_t id) -> OutputMode {
+        for (int m = 0; m < modeCount; ++m) {
+            if (modes[m].id == id) {
+                return modeOf(modes[m]);
+            }
+        }
+        return {};
+    };
+    const xcb_randr_output_t *ids = xcb_randr_get_screen_resources_current_outputs(resources.get());
+    const int count = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
+    for (int i = 0; i < count; ++i) {
+        auto info = owned(xcb_randr_get_output_info_reply(
+            connection, xcb_randr_get_output_info(connection, ids[i], resources->config_timestamp),
+            nullptr));
+        if (!info || info->connection != XCB_RANDR_CONNECTION_CONNECTED || info->crtc == 0) {
+            continue;
+        }
+        auto crtc = owned(xcb_randr_get_crtc_info_reply(
+            connection,
+            xcb_randr_get_crtc_info(connection, info->crtc, resources->config_timestamp), nullptr));
+        if (!crtc || crtc->mode == 0) {
+            continue;
+        }
+        OutputFacts output;
+        output.name.assign(
+            reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
+            static_cast<std::size_t>(xcb_randr_get_output_info_name_length(info.get())));
+        output.x = crtc->x;
+        output.y = crtc->y;
+        output.width = crtc->width;
+        output.height = crtc->height;
+        output.current = findMode(crtc->mode);
+        const xcb_randr_mode_t *offered = xcb_randr_get_output_info_modes(info.get());
+        const int offeredCount = xcb_randr_get_output_info_modes_length(info.get());
+        for (int m = 0; m < offeredCount; ++m) {
+            output.modes.push_back(findMode(offered[m]));
+        }
+        output.primary = primary && primary->output == ids[i];
+        outputs.push_back(std::move(output));
+    }
+    return outputs;
+}
+
 } // namespace
+
+std::vector<OutputFacts> listOutputs(const char *displayName) {
+    int screenNumber = 0;
+    xcb_connection_t *connection = xcb_connect(displayName, &screenNumber);
+    std::vector<OutputFacts> outputs;
+    if (!xcb_connection_has_error(connection)) {
+        outputs = activeOutputs(connection, rootOfScreen(connection, screenNumber));
+    }
+    xcb_disconnect(connection);
+    return outputs;
+}
 
 DisplayServerFacts probeDisplayServer(const char *displayName) {
     DisplayServerFacts facts;
@@ -194,4 +284,22 @@ bool lookAtCurrentWindow(WindowPlacement &placement) {
     }
     placement = lookAt(display, window, atoms);
     return true;
+}
+
+void takeKeyboardAndHidePointer() {
+    Display *display = glXGetCurrentDisplay();
+    const Window window = glXGetCurrentDrawable();
+    if (display == nullptr || window == None) {
+        return;
+    }
+    // A cursor of one transparent pixel.
+    static char noBits[1] = {0};
+    const Pixmap empty = XCreateBitmapFromData(display, window, noBits, 1, 1);
+    XColor black{};
+    const Cursor invisible = XCreatePixmapCursor(display, empty, empty, &black, &black, 0, 0);
+    XDefineCursor(display, window, invisible);
+    XFreeCursor(display, invisible);
+    XFreePixmap(display, empty);
+    XGrabKeyboard(display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    XSync(display, False);
 }

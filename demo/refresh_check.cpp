@@ -140,6 +140,7 @@ void startRefreshCheck(RefreshCheck &check, const RefreshFacts &facts) {
         source = RefreshSource::displayMode;
     }
     startRefreshCheck(check, facts.hasCounter, periodNs, source);
+    check.outputName = facts.outputName;
 }
 
 ProgressLine observeFrame(RefreshCheck &check, const FrameSample &sample) {

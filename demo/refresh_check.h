@@ -94,6 +94,8 @@ struct RefreshCheck {
     int sampleCount = 0;
     std::uint64_t medianNs = 0; // median frame interval found by the calibration
 
+    std::string outputName; // named in the summary; empty when not known
+
     bool lineWritten = false;
     std::uint64_t lastLineNs = 0;
     std::int64_t missedAtLastLine = 0;
@@ -124,6 +126,7 @@ struct RefreshFacts {
     std::uint64_t counterPeriodNs = 0; // the period the counter counts, 0 when not known
     std::uint64_t modePeriodNs = 0;    // the display mode's period, 0 when not known or not
                                        // looked at (only looked at without the counter's)
+    std::string outputName;            // the output shown on; empty when not known
 };
 
 // A fresh check: the MSC is used when useMsc; periodNs (0: not known) comes
@@ -147,8 +150,10 @@ void finishRefreshCheck(RefreshCheck &check);
 std::string progressLineText(const RefreshCheck &check, ProgressLine line);
 std::string summaryLineText(const RefreshCheck &check);
 
-// The viewer's hooks (refresh_watch.cpp): the frame callback calls watchRefresh
-// once per frame right after the buffer swap, with the game-mode context
-// current; Escape calls reportRefreshSummary before the program ends.
+// The viewer's hooks (refresh_watch.cpp): start-up names the output the window shows on
+// (empty: the primary), the frame callback calls watchRefresh once per frame right after
+// the buffer swap, with the game-mode context current; Escape calls reportRefreshSummary
+// before the program ends.
+void watchRefreshOn(const std::string &outputName);
 void watchRefresh();
 void reportRefreshSummary();

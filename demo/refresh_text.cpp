@@ -79,6 +79,9 @@ std::string summaryLineText(const RefreshCheck &check) {
     const std::uint64_t elapsedNs = check.previous.timeNs - check.firstTimeNs;
     std::string text = demoMessage(counted(check.frames, "frame", "frames") +
                                    formatted(" in %.1f s, ", seconds(elapsedNs)));
+    if (!check.outputName.empty()) {
+        text += "on " + check.outputName + ", ";
+    }
     if (check.periodNs != 0) {
         text += formatted("refresh %.2f Hz (%s); ", 1e9 / static_cast<double>(check.periodNs),
                           sourceName(check.source));

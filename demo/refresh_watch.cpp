@@ -12,6 +12,7 @@
 namespace {
 
 struct RefreshWatch {
+    std::string outputName;
     bool started = false;
     RefreshCheck check;
 };
@@ -27,11 +28,15 @@ IntervalState currentInterval() {
 
 } // namespace
 
+void watchRefreshOn(const std::string &outputName) {
+    refreshWatch.outputName = outputName;
+}
+
 void watchRefresh() {
     RefreshWatch &watch = refreshWatch;
     if (!watch.started) {
         watch.started = true;
-        startRefreshCheck(watch.check, lookAtRefresh());
+        startRefreshCheck(watch.check, lookAtRefresh(watch.outputName));
     }
     FrameSample sample;
     sample.timeNs = clockNowNs();

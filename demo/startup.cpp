@@ -6,13 +6,17 @@
 #include "keyboard.h"
 #include "load_reasons.h"
 #include "messages.h"
+#include "options.h"
+#include "outputs.h"
 #include "platform.h"
+#include "refresh_check.h"
 #include "scene_setup.h"
 #include "state.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 bool readScreenSize(std::istream &in, std::int32_t &width, std::int32_t &height) {
     // Each number goes through a local so that a failed or out-of-range read
@@ -90,11 +94,7 @@ void warnAboutUnreadableSize(std::ifstream &file) {
 // to list its video modes) gets that window without the request, opened so that
 // the window manager itself puts it over the screen.
 // Returns the size of the display the window covers.
-void openDisplayWindow(const char *displayName, int &gotWidth, int &gotHeight) {
-    const DisplayChoice choice = chooseDisplayWindow(probeDisplayServer(displayName));
-    if (!choice.warning.empty()) {
-        std::fprintf(stderr, "%s\n", choice.warning.c_str());
-    }
+void openScreenWindow(const DisplayChoice &choice, int &gotWidth, int &gotHeight) {
     if (choice.gameMode) {
         const std::string mode = gameModeString(demoState.screenWidth, demoState.screenHeight);
         if (enterGameMode(mode.c_str(), gotWidth, gotHeight)) {
@@ -112,11 +112,123 @@ void openDisplayWindow(const char *displayName, int &gotWidth, int &gotHeight) {
     gotHeight = screenHeight();
 }
 
+// On a desktop of several outputs, switches the chosen output alone to README.txt's size
+// (not under XWayland, where clients cannot switch modes) and opens the window over it.
+void openOutputWindow(const char *displayName, const OutputFacts &output, bool maySwitch,
+                      int &gotWidth, int &gotHeight) {
+    DesktopRect target{output.x, output.y, output.width, output.height};
+    const std::string size =
+        std::to_string(demoState.screenWidth) + "x" + std::to_string(demoState.screenHeight);
+    const bool sameSize =
+        output.width == demoState.screenWidth && output.height == demoState.screenHeight;
+    if (maySwitch && !sameSize) {
+        const std::optional<OutputMode> mode =
+            chooseMode(output, demoState.screenWidth, demoState.screenHeight);
+        std::string why = "it offers no mode of that size";
+        if (mode && switchOutputMode(displayName, output, *mode, why)) {
+            target.width = mode->width;
+            target.height = mode->height;
+        } else {
+            std::fprintf(
+                stderr, "%s\n",
+                demoWarning("cannot switch " + output.name + " to " + size + ": " + why).c_str());
+        }
+    }
+    openWindowOnOutput("Moiravel Demo", target);
+    gotWidth = target.width;
+    gotHeight = target.height;
+}
+
+// Opens the window on the chosen output (`chosen`: an index in outputs, or -1 where the
+// display lists none) and returns the size of the display it covers.
+void openDisplayWindow(const char *displayName, const std::vector<OutputFacts> &outputs, int chosen,
+                       int &gotWidth, int &gotHeight) {
+    const DisplayServerFacts facts = probeDisplayServer(displayName);
+    const DisplayChoice choice = chooseDisplayWindow(facts);
+    if (!choice.warning.empty()) {
+        std::fprintf(stderr, "%s\n", choice.warning.c_str());
+    }
+    const bool xwayland = runsUnderXwayland(facts);
+    // One output: the screen is the output, as it always was.
+    if (chosen >= 0 && (outputs.size() >= 2 || xwayland)) {
+        const OutputFacts &output = outputs[static_cast<std::size_t>(chosen)];
+        watchRefreshOn(output.name);
+        openOutputWindow(displayName, output, !xwayland, gotWidth, gotHeight);
+        return;
+    }
+    openScreenWindow(choice, gotWidth, gotHeight);
+}
+
+// The size in README.txt, read without a word on standard output; 0 x 0 where the file is
+// missing or holds none.
+void readmeSizeQuietly(std::int32_t &width, std::int32_t &height) {
+    width = 0;
+    height = 0;
+    std::error_code error;
+    if (std::filesystem::is_regular_file("README.txt", error)) {
+        std::ifstream file("README.txt");
+        readScreenSize(file, width, height);
+    }
+}
+
+void printOutputs(std::FILE *to, const std::vector<OutputFacts> &outputs, std::int32_t width,
+                  std::int32_t height) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        std::fprintf(to, "%s\n",
+                     outputListLine(static_cast<int>(i), outputs[i], width, height).c_str());
+    }
+}
+
+// A usage error: one line saying what is wrong, then the outputs there are to choose from.
+int usageError(const std::string &error, const std::vector<OutputFacts> &outputs) {
+    std::fprintf(stderr, "%s\n", demoMessage(error + " (see --help); the outputs:").c_str());
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    readmeSizeQuietly(width, height);
+    printOutputs(stderr, outputs, width, height);
+    return usageErrorStatus;
+}
+
 } // namespace
 
 int runViewer(int argc, char **argv) {
+    // Help and the version need no display.
+    if (asksForHelpOrVersion(argc, argv)) {
+        const ViewerOptions options = parseViewerOptions(argc, argv);
+        std::fputs(options.action == ViewerAction::version ? versionText().c_str()
+                                                           : helpText().c_str(),
+                   stdout);
+        return 0;
+    }
     const char *displayName = displayArgument(argc, argv);
     initWindowSystem(argc, argv);
+    const ViewerOptions options = parseViewerOptions(argc, argv);
+    if (options.action == ViewerAction::usageError) {
+        return usageError(options.error, listOutputs(displayName));
+    }
+    const std::string restored = restoreModeLeftBehind(displayName);
+    if (!restored.empty()) {
+        std::fprintf(stderr, "%s\n", restored.c_str());
+    }
+    if (options.action == ViewerAction::restoreDisplay) {
+        if (restored.empty()) {
+            std::fprintf(stderr, "%s\n",
+                         demoMessage("no display mode was left to restore").c_str());
+        }
+        return 0;
+    }
+    const std::vector<OutputFacts> outputs = listOutputs(displayName);
+    if (options.action == ViewerAction::listOutputs) {
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        readmeSizeQuietly(width, height);
+        printOutputs(stdout, outputs, width, height);
+        return 0;
+    }
+    const OutputChoice chosen = chooseOutput(outputs, options.output);
+    if (!options.output.empty() && chosen.index < 0) {
+        return usageError(chosen.error, outputs);
+    }
 
     // Only a regular file counts: opening a FIFO would wait for a writer
     // forever, and a directory holds no resolution.
@@ -142,7 +254,7 @@ int runViewer(int argc, char **argv) {
 
     int gotWidth = 0;
     int gotHeight = 0;
-    openDisplayWindow(displayName, gotWidth, gotHeight);
+    openDisplayWindow(displayName, outputs, chosen.index, gotWidth, gotHeight);
     const PictureArea area =
         pictureArea(demoState.screenWidth, demoState.screenHeight, gotWidth, gotHeight);
     if (!area.warning.empty()) {

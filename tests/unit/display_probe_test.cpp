@@ -91,6 +91,7 @@ TEST(NextPlacementStep, AsksForFullScreenOnlyWhenTimeIsUpAndTheScreenIsNotCovere
         WindowPlacement placement;
         bool timeUp;
         PlacementStep step;
+        DesktopRect target = {0, 0, 800, 600};
     };
     const Case cases[] = {
         {"covers the screen", {0, 0, 800, 600, false}, false, PlacementStep::Done},
@@ -104,10 +105,20 @@ TEST(NextPlacementStep, AsksForFullScreenOnlyWhenTimeIsUpAndTheScreenIsNotCovere
         {"smaller than the screen", {0, 0, 800, 599, false}, true, PlacementStep::AskForFullScreen},
         {"full screen, still moving", {32, 32, 800, 600, true}, false, PlacementStep::Wait},
         {"full screen but elsewhere", {0, 32, 800, 600, true}, true, PlacementStep::Done},
+        {"covers the second output",
+         {800, 0, 1280, 1024, false},
+         false,
+         PlacementStep::Done,
+         {800, 0, 1280, 1024}},
+        {"covers the first output, not the second",
+         {0, 0, 800, 600, false},
+         true,
+         PlacementStep::AskForFullScreen,
+         {800, 0, 1280, 1024}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(nextPlacementStep(c.placement, 800, 600, c.timeUp), c.step);
+        EXPECT_EQ(nextPlacementStep(c.placement, c.target, c.timeUp), c.step);
     }
 }
 

@@ -80,12 +80,12 @@ TEST(RefreshRules, StartFromWhatTheDisplayTells) {
         std::uint64_t periodNs;
         RefreshSource source;
     } cases[] = {
-        {{true, hz60, 0}, true, hz60, RefreshSource::syncCounter},
+        {{true, hz60, 0, "DUMMY1"}, true, hz60, RefreshSource::syncCounter},
         // A counter without a rate of its own takes the mode's, and is still the source.
-        {{true, 0, hz75}, true, hz75, RefreshSource::syncCounter},
-        {{true, 0, 0}, true, 0, RefreshSource::syncCounter},
-        {{false, 0, hz75}, false, hz75, RefreshSource::displayMode},
-        {{false, 0, 0}, false, 0, RefreshSource::none}, // Xvfb, or no context
+        {{true, 0, hz75, ""}, true, hz75, RefreshSource::syncCounter},
+        {{true, 0, 0, ""}, true, 0, RefreshSource::syncCounter},
+        {{false, 0, hz75, ""}, false, hz75, RefreshSource::displayMode},
+        {{false, 0, 0, ""}, false, 0, RefreshSource::none}, // Xvfb, or no context
     };
     for (const Case &c : cases) {
         RefreshCheck check;
@@ -93,6 +93,7 @@ TEST(RefreshRules, StartFromWhatTheDisplayTells) {
         EXPECT_EQ(check.useMsc, c.useMsc);
         EXPECT_EQ(check.periodNs, c.periodNs);
         EXPECT_EQ(check.source, c.source);
+        EXPECT_EQ(check.outputName, c.facts.outputName);
     }
 }
 
@@ -334,6 +335,10 @@ TEST(RefreshCheckLines, Summaries) {
     EXPECT_EQ(summaryLineText(check), "moiravel-demo: 7200 frames in 120.0 s, refresh 60.00 Hz "
                                       "(OML); 1 refresh missed in 1 place, longest 1, first at "
                                       "frame 812");
+    // On one output of several, the summary names it.
+    check.outputName = "DUMMY1";
+    EXPECT_EQ(summaryLineText(check).substr(0, 53),
+              "moiravel-demo: 7200 frames in 120.0 s, on DUMMY1, ref");
 
     // The interval off for the last 1000 frames, drawn at 500 frames/s.
     startRefreshCheck(check, false, 0, RefreshSource::none);

@@ -1,0 +1,104 @@
+// The viewer's options: the help text and the parser.
+#include "options.h"
+
+#include "messages.h"
+
+#include <cstring>
+#include <string_view>
+
+#ifndef MOIRAVEL_VERSION
+#define MOIRAVEL_VERSION "unknown version"
+#endif
+
+namespace {
+
+constexpr std::string_view helpOption = "--help";
+constexpr std::string_view versionOption = "--version";
+constexpr std::string_view listOutputsOption = "--list-outputs";
+constexpr std::string_view restoreDisplayOption = "--restore-display";
+constexpr std::string_view outputOption = "--output";
+
+} // namespace
+
+std::string helpText() {
+    return std::string("usage: ") + std::string(programName) +
+           " [--output NAME|INDEX] [--list-outputs] [--restore-display] [--help] [--version]\n"
+           "\n"
+           "Shows 0Image.ppm .. 3Image.ppm from the working directory full screen, texel for\n"
+           "display pixel, at the resolution the first line of README.txt gives\n"
+           "(\"width x height\"). The window system's own options (-display NAME, ...) are\n"
+           "taken first.\n"
+           "\n"
+           "  --output NAME|INDEX  the output (monitor) to show the images on, by its name or\n"
+           "                       its index in --list-outputs (default: the primary output)\n"
+           "  --list-outputs       one line per output: index, name, position and size,\n"
+           "                       current mode and rate, the modes of README.txt's size,\n"
+           "                       and which is the primary\n"
+           "  --restore-display    put back a display mode that an earlier run could not\n"
+           "                       restore (it was killed), and end\n"
+           "  --help               this text\n"
+           "  --version            the version\n"
+           "\n"
+           "Keys: Space image back to the start, + / - next / previous mode, f freeze or resume\n"
+           "the alternation, s step to the next subimage, m stop or resume the movement,\n"
+           "v swap interval on or off, Escape quit.\n"
+           "\n"
+           "Files: README.txt (the resolution), 0Image.ppm .. 3Image.ppm (plain PPM, P3).\n"
+           "\n"
+           "Exit status: 0 Escape or an option's work done, 2 a usage error, 255 README.txt\n"
+           "missing or an image that cannot be loaded.\n";
+}
+
+std::string versionText() {
+    return std::string(programName) + " " MOIRAVEL_VERSION "\n";
+}
+
+bool asksForHelpOrVersion(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] == helpOption || argv[i] == versionOption) {
+            return true;
+        }
+    }
+    return false;
+}
+
+ViewerOptions parseViewerOptions(int argc, char **argv) {
+    ViewerOptions options;
+    ViewerAction action = ViewerAction::run;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word == helpOption) {
+            action = ViewerAction::help;
+        } else if (word == versionOption) {
+            action = ViewerAction::version;
+        } else if (word == listOutputsOption) {
+            action = ViewerAction::listOutputs;
+        } else if (word == restoreDisplayOption) {
+            action = ViewerAction::restoreDisplay;
+        } else if (word == outputOption || word.starts_with(std::string(outputOption) + "=")) {
+            std::string_view value;
+            if (word == outputOption) {
+                if (i + 1 >= argc) {
+                    options.action = ViewerAction::usageError;
+                    options.error = std::string(outputOption) + " needs an output's name or index";
+                    return options;
+                }
+                value = argv[++i];
+            } else {
+                value = word.substr(outputOption.size() + 1);
+            }
+            if (value.empty()) {
+                options.action = ViewerAction::usageError;
+                options.error = std::string(outputOption) + " needs an output's name or index";
+                return options;
+            }
+            options.output = value;
+        } else {
+            options.action = ViewerAction::usageError;
+            options.error = "unknown option \"" + std::string(word) + "\"";
+            return options;
+        }
+    }
+    options.action = action;
+    return options;
+}

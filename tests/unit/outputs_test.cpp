@@ -1,0 +1,129 @@
+#include "options.h"
+#include "outputs.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr std::uint64_t hz60 = 16'666'667;
+constexpr std::uint64_t hz75 = 13'333'333;
+constexpr std::uint64_t hz85 = 11'764'706;
+constexpr std::uint64_t hz120 = 8'333'333;
+
+OutputFacts output(const char *name, int x, int y, std::vector<OutputMode> modes,
+                   bool primary = false) {
+    OutputFacts facts;
+    facts.name = name;
+    facts.x = x;
+    facts.y = y;
+    facts.current = modes.front();
+    facts.width = facts.current.width;
+    facts.height = facts.current.height;
+    facts.modes = std::move(modes);
+    facts.primary = primary;
+    return facts;
+}
+
+// The choice of the output and of its mode of README.txt's size (1024 x 768).
+TEST(OutputChoice, ByNameIndexPrimaryOriginAndRate) {
+    const std::vector<OutputFacts> noPrimary = {
+        output("DUMMY1", 1920, 0,
+               {{1, 1280, 1024, hz60}, {2, 1024, 768, hz85}, {3, 1024, 768, hz75}}),
+        output("DUMMY0", 0, 0,
+               {{4, 1920, 1080, hz120}, {5, 1024, 768, hz60}, {6, 1024, 768, hz120}}),
+    };
+    std::vector<OutputFacts> withPrimary = noPrimary;
+    withPrimary[0].primary = true;
+    const std::vector<OutputFacts> numbered = {output("0", 0, 0, {{1, 800, 600, hz60}}),
+                                               output("7", 800, 0, {{2, 800, 600, hz60}})};
+    struct Case {
+        const char *what;
+        const std::vector<OutputFacts> &outputs;
+        const char *requested;
+        int index;
+        std::uint32_t mode; // 0: none of README.txt's size
+    };
+    const Case cases[] = {
+        {"default: the one at the origin", noPrimary, "", 1, 6},
+        {"default: the primary, wherever it is", withPrimary, "", 0, 2},
+        {"by name", noPrimary, "DUMMY1", 0, 2},
+        {"by index", noPrimary, "1", 1, 6},
+        {"a name wins over an index", numbered, "0", 0, 0},
+        {"an index where no name matches", numbered, "1", 1, 0},
+        {"an index past the end", noPrimary, "2", -1, 0},
+        {"an unknown name", noPrimary, "HDMI-1", -1, 0},
+        {"names are exact", noPrimary, "dummy1", -1, 0},
+        {"a negative index", noPrimary, "-1", -1, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const OutputChoice choice = chooseOutput(c.outputs, c.requested);
+        EXPECT_EQ(choice.index, c.index);
+        EXPECT_EQ(choice.error.empty(), c.index >= 0);
+        if (choice.index >= 0) {
+            const auto mode =
+                chooseMode(c.outputs[static_cast<std::size_t>(choice.index)], 1024, 768);
+            EXPECT_EQ(mode ? mode->id : 0u, c.mode);
+        }
+    }
+    EXPECT_EQ(chooseOutput({}, "").index, -1);
+}
+
+TEST(OutputChoice, ListLines) {
+    OutputFacts stim =
+        output("DUMMY1", 1920, 0,
+               {{1, 1280, 1024, hz60}, {2, 1024, 768, hz60}, {3, 1024, 768, hz75}}, true);
+    EXPECT_EQ(outputListLine(1, stim, 1024, 768),
+              "1: DUMMY1 at 1920,0, 1280x1024, mode 1280x1024 at 60.00 Hz; 1024x768 modes: "
+              "60.00 Hz, 75.00 Hz; primary");
+    stim.primary = false;
+    stim.description = "DELL U2720Q";
+    EXPECT_EQ(outputListLine(0, stim, 640, 480),
+              "0: DUMMY1 (DELL U2720Q) at 1920,0, 1280x1024, mode 1280x1024 at 60.00 Hz; 640x480 "
+              "modes: none");
+    EXPECT_EQ(outputListLine(0, stim, 0, 0),
+              "0: DUMMY1 (DELL U2720Q) at 1920,0, 1280x1024, mode 1280x1024 at 60.00 Hz");
+}
+
+TEST(ViewerOptions, ActionsValuesAndUsageErrors) {
+    struct Case {
+        std::vector<const char *> args;
+        ViewerAction action;
+        const char *output;
+        const char *error;
+    };
+    const Case cases[] = {
+        {{}, ViewerAction::run, "", ""},
+        {{"--output", "DUMMY1"}, ViewerAction::run, "DUMMY1", ""},
+        {{"--output=1"}, ViewerAction::run, "1", ""},
+        {{"--list-outputs"}, ViewerAction::listOutputs, "", ""},
+        {{"--restore-display"}, ViewerAction::restoreDisplay, "", ""},
+        {{"--output", "1", "--version"}, ViewerAction::version, "1", ""},
+        {{"--help"}, ViewerAction::help, "", ""},
+        {{"--output"}, ViewerAction::usageError, "", "--output needs an output's name or index"},
+        {{"--output="}, ViewerAction::usageError, "", "--output needs an output's name or index"},
+        {{"--list-outputs", "--frobnicate"},
+         ViewerAction::usageError,
+         "",
+         "unknown option \"--frobnicate\""},
+        {{"DUMMY1"}, ViewerAction::usageError, "", "unknown option \"DUMMY1\""},
+    };
+    for (const Case &c : cases) {
+        std::vector<char *> argv = {const_cast<char *>("moiravel-demo")};
+        for (const char *arg : c.args) {
+            argv.push_back(const_cast<char *>(arg));
+        }
+        const ViewerOptions options =
+            parseViewerOptions(static_cast<int>(argv.size()), argv.data());
+        SCOPED_TRACE(argv.size() > 1 ? argv[1] : "(none)");
+        EXPECT_EQ(options.action, c.action);
+        EXPECT_EQ(options.error, c.error);
+        if (c.action != ViewerAction::usageError) {
+            EXPECT_EQ(options.output, c.output);
+        }
+    }
+}
+
+} // namespace

@@ -181,7 +181,9 @@ void printOutputs(std::FILE *to, const std::vector<OutputFacts> &outputs, std::i
 
 // A usage error: one line saying what is wrong, then the outputs there are to choose from.
 int usageError(const std::string &error, const std::vector<OutputFacts> &outputs) {
-    std::fprintf(stderr, "%s\n", demoMessage(error + " (see --help); the outputs:").c_str());
+    std::fprintf(
+        stderr, "%s\n",
+        demoMessage(error + " (see --help)" + (outputs.empty() ? "" : "; the outputs:")).c_str());
     std::int32_t width = 0;
     std::int32_t height = 0;
     readmeSizeQuietly(width, height);
@@ -223,6 +225,9 @@ int runViewer(int argc, char **argv) {
         std::int32_t height = 0;
         readmeSizeQuietly(width, height);
         printOutputs(stdout, outputs, width, height);
+        if (outputs.empty()) {
+            std::fprintf(stderr, "%s\n", demoMessage("the display lists no outputs").c_str());
+        }
         return 0;
     }
     const OutputChoice chosen = chooseOutput(outputs, options.output);

@@ -198,6 +198,28 @@ class ChosenOutputXorg : public ::testing::Test {
         ASSERT_TRUE(shown) << "the viewer showed no overlay on DUMMY1; " << viewer_->err();
     }
 
+    // The top-level window at DUMMY1's corner: the viewer's.
+    Window windowOnSwitchedOutput() const {
+        Window root = 0;
+        Window parent = 0;
+        Window *children = nullptr;
+        unsigned count = 0;
+        Window found = 0;
+        if (XQueryTree(display(), DefaultRootWindow(display()), &root, &parent, &children,
+                       &count) != 0) {
+            for (unsigned i = 0; i < count; ++i) {
+                XWindowAttributes attributes;
+                if (XGetWindowAttributes(display(), children[i], &attributes) != 0 &&
+                    attributes.map_state == IsViewable && attributes.x == 1920 &&
+                    attributes.y == 0) {
+                    found = children[i];
+                }
+            }
+            XFree(children);
+        }
+        return found;
+    }
+
     void expectModesBackAndNoRecord() {
         EXPECT_EQ(shownOutputs(display()), before_);
         EXPECT_FALSE(std::filesystem::exists(recordFile()));
@@ -261,7 +283,7 @@ TEST_F(ChosenOutputXorg, SwitchesTheChosenOutputAloneDrawsOneToOneAndEscapePutsI
     expectModesBackAndNoRecord();
 }
 
-TEST_F(ChosenOutputXorg, AFailedImageLoadAndSigtermPutTheModeBack) {
+TEST_F(ChosenOutputXorg, AFailedImageLoadSigtermAndALostConnectionPutTheModeBack) {
     writeImages({2});
     auto status = runToEnd({"--output", "DUMMY1"});
     EXPECT_TRUE(status.exited && status.code == 255) << status.describe();
@@ -277,6 +299,21 @@ TEST_F(ChosenOutputXorg, AFailedImageLoadAndSigtermPutTheModeBack) {
     auto ended = viewer_->waitFor(exitTimeout);
     ASSERT_TRUE(ended.has_value()) << "the viewer did not end on SIGTERM";
     EXPECT_TRUE(!ended->exited && ended->signal == SIGTERM) << ended->describe();
+    expectModesBackAndNoRecord();
+
+    // The server ends the viewer's connection, as when its window is killed; the mode comes
+    // back over a connection of the viewer's own.
+    start({"--output", "DUMMY1"});
+    waitForTheSwitch();
+    waitForFirstFrame();
+    const Window window = windowOnSwitchedOutput();
+    ASSERT_NE(window, 0u) << "no window over DUMMY1";
+    XKillClient(display(), window);
+    XSync(display(), False);
+    ended = viewer_->waitFor(exitTimeout);
+    ASSERT_TRUE(ended.has_value()) << "the viewer did not end when its connection was lost";
+    EXPECT_TRUE(ended->exited && ended->code == 1) << ended->describe();
+    EXPECT_EQ(viewer_->err(), "moiravel-demo: lost the connection to the display; ending\n");
     expectModesBackAndNoRecord();
 }
 

@@ -400,6 +400,10 @@ bool switchOutputMode(const char *displayName, const OutputFacts &output, const 
     record.y = crtc->y;
     record.rotation = crtc->rotation;
     record.mode = resources.mode(crtc->mode);
+    if (record.mode.id == 0) {
+        why = "the display does not describe the mode " + output.name + " shows";
+        return false;
+    }
     const xcb_randr_output_t *crtcOutputs = xcb_randr_get_crtc_info_outputs(crtc.get());
     std::vector<xcb_randr_output_t> outputIds(
         crtcOutputs, crtcOutputs + xcb_randr_get_crtc_info_outputs_length(crtc.get()));

@@ -52,6 +52,8 @@ const char *serverOption(xtest::XServerKind kind) {
         return "weston_xwayland";
     case xtest::XServerKind::MutterXwayland:
         return "mutter_xwayland";
+    case xtest::XServerKind::XorgDummyTwoOutputs:
+        return "xorg_dummy_two_outputs";
     }
     return "unknown";
 }

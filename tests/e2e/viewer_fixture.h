@@ -21,7 +21,8 @@ using namespace std::chrono_literals;
 using xtest::Rgb;
 using xtest::Screenshot;
 
-// Set by main from --server=xvfb|xorg_dummy|weston_xwayland|mutter_xwayland.
+// Set by main from --server=xvfb|xorg_dummy|weston_xwayland|mutter_xwayland|
+// xorg_dummy_two_outputs.
 extern xtest::XServerKind serverKind;
 // The name of a kind in --server= and in the names of saved screenshots.
 const char *serverOption(xtest::XServerKind kind);

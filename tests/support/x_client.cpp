@@ -243,6 +243,22 @@ Screenshot XClient::screenshot() const {
     return shot;
 }
 
+Screenshot XClient::screenshotOf(int x, int y, int width, int height) const {
+    Screenshot shot;
+    shot.width = width;
+    shot.height = height;
+    shot.rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
+    XImage *image =
+        XGetImage(display_, DefaultRootWindow(display_), x, y, static_cast<unsigned>(width),
+                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        throw std::runtime_error("XGetImage of a part of the root window failed");
+    }
+    paste(image, shot, 0, 0);
+    XDestroyImage(image);
+    return shot;
+}
+
 bool XClient::windowCoversScreen() const {
     auto *previousHandler = XSetErrorHandler(ignoreXError);
     const std::vector<WindowPlace> windows = applicationWindows(display_);

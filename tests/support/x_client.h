@@ -63,6 +63,9 @@ class XClient {
     void focusFollowsPointer();
 
     Screenshot screenshot() const;
+    // The part of the root window at (x, y), width x height: one output of several. Not on a
+    // rootless server.
+    Screenshot screenshotOf(int x, int y, int width, int height) const;
     // Whether an application window (one that a window manager's frame holds, or a top-level
     // window where none runs) covers the whole screen: a full-screen request has taken effect.
     bool windowCoversScreen() const;

@@ -106,6 +106,8 @@ const char *toString(XServerKind kind) {
         return "weston+XWayland";
     case XServerKind::MutterXwayland:
         return "mutter+XWayland";
+    case XServerKind::XorgDummyTwoOutputs:
+        return "Xorg+dummy with two outputs";
     }
     return "?";
 }
@@ -196,6 +198,76 @@ void XServer::writeXorgConfig() {
     std::filesystem::create_directory(dir_ / "xorg.conf.d");
 }
 
+namespace {
+
+// A modeline at 60 Hz with ordinary blanking, named "<w>x<h>_60": a bare "1280x1024" would
+// let Xorg pick its built-in mode of that name at 85 Hz.
+std::string modeline(int w, int h) {
+    const int htotal = w + 256;
+    const int vtotal = h + 28;
+    std::ostringstream line;
+    line << "  Modeline \"" << w << "x" << h << "_60\" " << htotal * vtotal * 60 / 1000 / 1e3 << " "
+         << w << " " << w + 56 << " " << w + 176 << " " << htotal << " " << h << " " << h + 1 << " "
+         << h + 5 << " " << vtotal << "\n";
+    return line.str();
+}
+
+} // namespace
+
+void XServer::writeTwoOutputsConfig() {
+    // The dummy driver (0.4) makes outputs DUMMY0..DUMMY15 with RandR 1.2, each switching on
+    // its own; a Monitor-<output> option gives an output its monitor section. Both offer
+    // 1024x768_60, a mode other than their current one.
+    width_ = 3200;
+    height_ = 1080;
+    std::ostringstream conf;
+    conf << "Section \"ServerFlags\"\n"
+            "  Option \"AutoAddDevices\" \"false\"\n"
+            "  Option \"AutoAddGPU\" \"false\"\n"
+            "  Option \"AllowMouseOpenFail\" \"true\"\n"
+            "  Option \"DontVTSwitch\" \"true\"\n"
+            "EndSection\n"
+            "Section \"Device\"\n"
+            "  Identifier \"moiravel-dummy\"\n"
+            "  Driver \"dummy\"\n"
+            "  VideoRam 256000\n"
+            "  Option \"Monitor-DUMMY0\" \"stim\"\n"
+            "  Option \"Monitor-DUMMY1\" \"ctrl\"\n"
+            "EndSection\n"
+            "Section \"Monitor\"\n"
+            "  Identifier \"stim\"\n"
+            "  HorizSync 1.0-1000.0\n"
+            "  VertRefresh 1.0-1000.0\n"
+         << modeline(1920, 1080) << modeline(1024, 768) << modeline(800, 600)
+         << "  Option \"PreferredMode\" \"1920x1080_60\"\n"
+            "EndSection\n"
+            "Section \"Monitor\"\n"
+            "  Identifier \"ctrl\"\n"
+            "  HorizSync 1.0-1000.0\n"
+            "  VertRefresh 1.0-1000.0\n"
+         << modeline(1280, 1024) << modeline(1024, 768)
+         << "  Option \"Enable\" \"true\"\n"
+            "  Option \"RightOf\" \"stim\"\n"
+            "  Option \"PreferredMode\" \"1280x1024_60\"\n"
+            "EndSection\n"
+            "Section \"Screen\"\n"
+            "  Identifier \"moiravel-screen\"\n"
+            "  Device \"moiravel-dummy\"\n"
+            "  Monitor \"stim\"\n"
+            "  DefaultDepth 24\n"
+            "  SubSection \"Display\"\n"
+            "    Depth 24\n"
+            "    Virtual 3200 1080\n"
+            "  EndSubSection\n"
+            "EndSection\n"
+            "Section \"ServerLayout\"\n"
+            "  Identifier \"moiravel-layout\"\n"
+            "  Screen \"moiravel-screen\"\n"
+            "EndSection\n";
+    writeTextFile(dir_ / "xorg.conf", conf.str());
+    std::filesystem::create_directory(dir_ / "xorg.conf.d");
+}
+
 XServer::XServer(XServerKind kind, int width, int height)
     : kind_(kind), width_(width), height_(height), dir_("moiravel-x") {
     std::string why = unavailableReason(kind);
@@ -251,7 +323,11 @@ void XServer::startXServer() {
                         "-noreset",
                         "-br"};
     } else {
-        writeXorgConfig();
+        if (kind_ == XServerKind::XorgDummyTwoOutputs) {
+            writeTwoOutputsConfig();
+        } else {
+            writeXorgConfig();
+        }
         options.argv = {xorgPath,
                         "-displayfd",
                         std::to_string(fds[1]),
@@ -396,7 +472,7 @@ XServer::~XServer() {
 
 std::string XServer::log() const {
     std::string text = readTextFile(dir_ / "server.err");
-    if (kind_ == XServerKind::XorgDummy) {
+    if (kind_ == XServerKind::XorgDummy || kind_ == XServerKind::XorgDummyTwoOutputs) {
         text += readTextFile(dir_ / "Xorg.log");
     }
     if (kind_ == XServerKind::WestonXwayland) {

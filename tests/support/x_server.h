@@ -18,10 +18,14 @@ enum class XServerKind {
     // XWayland under mutter (GNOME's compositor) with one headless virtual monitor. Its X
     // clients need the authority file mutter writes; it keeps windows of its own mapped.
     MutterXwayland,
+    // Xorg with the dummy driver and two outputs side by side, each with a mode of its own:
+    // DUMMY0 at 1920x1080 and DUMMY1 right of it at 1280x1024, on a screen of 3200x1080. The
+    // size given to the constructor does not apply.
+    XorgDummyTwoOutputs,
 };
 constexpr XServerKind allXServerKinds[] = {XServerKind::Xvfb, XServerKind::XorgDummy,
-                                           XServerKind::WestonXwayland,
-                                           XServerKind::MutterXwayland};
+                                           XServerKind::WestonXwayland, XServerKind::MutterXwayland,
+                                           XServerKind::XorgDummyTwoOutputs};
 
 const char *toString(XServerKind kind);
 
@@ -67,6 +71,7 @@ class XServer {
         return kind == XServerKind::WestonXwayland || kind == XServerKind::MutterXwayland;
     }
     void writeXorgConfig();
+    void writeTwoOutputsConfig();
     void startXServer();
     void startWeston();
     void startMutter();

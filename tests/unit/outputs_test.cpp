@@ -1,3 +1,4 @@
+#include "mode_record.h"
 #include "options.h"
 #include "outputs.h"
 
@@ -85,6 +86,104 @@ TEST(OutputChoice, ListLines) {
               "modes: none");
     EXPECT_EQ(outputListLine(0, stim, 0, 0),
               "0: DUMMY1 (DELL U2720Q) at 1920,0, 1280x1024, mode 1280x1024 at 60.00 Hz");
+}
+
+// The record of a switched mode: its text read back, records that are not whole, the mode
+// put back, and whose display it is.
+TEST(ModeRecord, TextParseAndTheModeToPutBack) {
+    ModeRecord grown;
+    grown.processId = 4242;
+    grown.displayName = ":7";
+    grown.outputName = "DUMMY1";
+    grown.crtc = 64;
+    grown.x = 1920;
+    grown.rotation = 1;
+    grown.crtcOutputs = {"DUMMY1"};
+    grown.mode = {75, 1280, 1024, hz60};
+    grown.screenWidth = 3200;
+    grown.screenHeight = 1080;
+    grown.screenWidthMm = 846;
+    grown.screenHeightMm = 285;
+    ModeRecord plain = grown;
+    plain.screenWidth = plain.screenHeight = plain.screenWidthMm = plain.screenHeightMm = 0;
+    plain.crtcOutputs = {"DP-1", "DP-2"};
+    for (const ModeRecord &record : {grown, plain}) {
+        ModeRecord read;
+        std::string error;
+        ASSERT_TRUE(parseModeRecord(modeRecordText(record), read, error)) << error;
+        EXPECT_EQ(modeRecordText(read), modeRecordText(record));
+        EXPECT_EQ(read.crtcOutputs, record.crtcOutputs);
+        EXPECT_EQ(read.screenWidth, record.screenWidth);
+    }
+    EXPECT_EQ(modeRecordText(grown),
+              "moiravel-display-restore 1\nprocess 4242\ndisplay :7\noutput DUMMY1\n"
+              "crtc 64\nposition 1920 0\nrotation 1\ncrtc-outputs DUMMY1\n"
+              "mode 75 1280 1024 16666667\nscreen 3200 1080 846 285\n");
+
+    const std::string text = modeRecordText(plain);
+    const auto replaced = [&text](const std::string &from, const std::string &to) {
+        std::string changed = text;
+        changed.replace(changed.find(from), from.size(), to);
+        return changed;
+    };
+    struct Broken {
+        const char *what;
+        std::string text;
+    };
+    const Broken broken[] = {
+        {"empty", ""},
+        {"another first line", replaced("restore 1", "restore 2")},
+        {"cut short", text.substr(0, text.find("mode "))},
+        {"a key twice", text + "output DUMMY0\n"},
+        {"an unknown key", text + "colour blue\n"},
+        {"a word for a number", replaced("crtc 64", "crtc sixty")},
+        {"a number too many", replaced("position 1920 0", "position 1920 0 5")},
+        {"mode id 0", replaced("mode 75", "mode 0")},
+        {"no process", replaced("process 4242", "process 0")},
+        {"a negative size", replaced("1280 1024", "-1280 1024")},
+        {"no outputs on the CRTC", replaced("crtc-outputs DP-1 DP-2", "crtc-outputs")},
+        {"a screen of no size", text + "screen 0 0 0 0\n"},
+    };
+    for (const Broken &b : broken) {
+        SCOPED_TRACE(b.what);
+        ModeRecord read;
+        std::string error;
+        EXPECT_FALSE(parseModeRecord(b.text, read, error));
+        EXPECT_FALSE(error.empty());
+    }
+
+    // The recorded id where it still means the recorded mode; else one of that size and
+    // rate; never an id that now means another mode.
+    struct Case {
+        const char *what;
+        std::vector<OutputMode> offered;
+        std::uint32_t id; // 0: none to put back
+    };
+    const Case cases[] = {
+        {"the same id", {{80, 1024, 768, hz60}, {75, 1280, 1024, hz60}}, 75},
+        {"the same id wins over another of that kind",
+         {{76, 1280, 1024, hz60}, {75, 1280, 1024, hz60}},
+         75},
+        {"the id now means another size", {{75, 1024, 768, hz60}, {90, 1280, 1024, hz60}}, 90},
+        {"the id now means another rate", {{75, 1280, 1024, hz75}}, 0},
+        {"no mode of that size", {{80, 1024, 768, hz60}}, 0},
+        {"a rate within a thousandth", {{91, 1280, 1024, hz60 + 5000}}, 91},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto mode = modeToRestore(grown, c.offered);
+        EXPECT_EQ(mode ? mode->id : 0u, c.id);
+    }
+
+    EXPECT_TRUE(sameDisplay(":7", ":7.0"));
+    EXPECT_TRUE(sameDisplay("host:7.1", "host:7.1"));
+    EXPECT_FALSE(sameDisplay(":7", ":70"));
+    EXPECT_FALSE(sameDisplay(":7", ":7.1"));
+    EXPECT_EQ(modeRecordPath("/run/user/1000", 1000), "/run/user/1000/moiravel-display-restore");
+    EXPECT_EQ(modeRecordPath(nullptr, 1000), "/tmp/moiravel-display-restore-1000");
+    EXPECT_EQ(modeRecordPath("", 0), "/tmp/moiravel-display-restore-0");
+    EXPECT_EQ(restoredLine(grown),
+              "moiravel-demo: restored DUMMY1 to 1280x1024 at 60.00 Hz, as an earlier run left it");
 }
 
 TEST(ViewerOptions, ActionsValuesAndUsageErrors) {

@@ -4,10 +4,12 @@ namespace moiravel::xtest {
 
 ViewerRun::ViewerRun(const std::string &binary, const std::filesystem::path &workingDirectory,
                      const std::string &displayName,
-                     const std::map<std::string, std::string> &extraEnv)
+                     const std::map<std::string, std::string> &extraEnv,
+                     const std::vector<std::string> &args)
     : capture_("moiravel-capture") {
     SpawnOptions options;
     options.argv = {binary};
+    options.argv.insert(options.argv.end(), args.begin(), args.end());
     options.workingDirectory = workingDirectory;
     options.setEnv = extraEnv;
     options.setEnv["DISPLAY"] = displayName;

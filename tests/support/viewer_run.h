@@ -8,16 +8,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace moiravel::xtest {
 
 // The viewer binary running in `workingDirectory` on `displayName`, with Mesa's software
-// renderer; standard output and standard error are captured apart.
+// renderer and the given arguments; standard output and standard error are captured apart.
 class ViewerRun {
   public:
     ViewerRun(const std::string &binary, const std::filesystem::path &workingDirectory,
               const std::string &displayName,
-              const std::map<std::string, std::string> &extraEnv = {});
+              const std::map<std::string, std::string> &extraEnv = {},
+              const std::vector<std::string> &args = {});
     ~ViewerRun() = default;
 
     ChildProcess &process() { return *process_; }

@@ -22,9 +22,9 @@
 namespace {
 
 const std::string xwaylandWarning =
-    "moiravel-demo: warning: running under XWayland; game mode is not used, and texels land one "
-    "to one only when README.txt names the output's own resolution and the desktop's scale is "
-    "100%";
+    "moiravel-demo: warning: running under XWayland; the display mode is not switched, the "
+    "window goes full screen on the chosen output, and texels land one to one on display "
+    "pixels only at a desktop scale of 100%";
 
 TEST(ChooseDisplayWindow, GameModeExceptUnderXwaylandOrWhenModesCannotBeListed) {
     struct Case {

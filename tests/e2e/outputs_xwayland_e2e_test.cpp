@@ -10,6 +10,7 @@
 #include "platform.h"
 
 #include <sstream>
+#include <thread>
 
 namespace moiravel::e2e {
 namespace {
@@ -103,6 +104,33 @@ class ChosenOutputXwayland : public ViewerTest {
         return {part, p ? p->texture : -1};
     }
 
+    // Under weston's x11 backend, what the output itself shows (its window on the Xvfb) is the
+    // part of the screen that XWayland holds for it: the compositor neither moved nor scaled
+    // the viewer's window.
+    void expectTheOutputShowsIt(const OutputFacts &output) {
+        if (serverKind != xtest::XServerKind::WestonXwaylandTwoOutputs) {
+            return;
+        }
+        const xtest::XClient host(server().inputDisplayName());
+        const Screenshot wanted = outputShot(output);
+        std::optional<Screenshot> shown;
+        const auto deadline = std::chrono::steady_clock::now() + settleTimeout;
+        for (;; std::this_thread::sleep_for(40ms)) {
+            shown = host.windowOfSize(output.width, output.height);
+            if ((shown && *shown == wanted) || std::chrono::steady_clock::now() >= deadline) {
+                break;
+            }
+        }
+        ASSERT_TRUE(shown.has_value()) << "weston shows no output of " << output.width << "x"
+                                       << output.height << " on its Xvfb";
+        EXPECT_TRUE(*shown == wanted) << "weston's output " << output.name
+                                      << " does not show the viewer's window pixel for pixel";
+        if (!(*shown == wanted)) {
+            saveForDiagnosis(*shown, "weston-output-" + output.name);
+            saveForDiagnosis(wanted, "xwayland-" + output.name);
+        }
+    }
+
     void escapeAndExpectCleanExit(int width, int height) {
         client().tapChar(27);
         auto status = viewer().waitFor(exitTimeout);
@@ -177,6 +205,7 @@ TEST_F(ChosenOutputXwayland, ThePictureLandsTexelForPixelOnTheChosenOutputAndKey
         const auto [shot, t] = steadyImageOn(output, output.width, output.height, 3);
         EXPECT_EQ(t, 3) << "the keys did not reach the viewer on " << output.name;
         EXPECT_TRUE(showsImage(shot, 3, imageWidth_, imageHeight_, 0));
+        expectTheOutputShowsIt(output);
         // mutter takes a request for full screen on one monitor; the window must be full
         // screen there, not merely maximized over it.
         if (serverKind == xtest::XServerKind::MutterXwaylandTwoMonitors) {
@@ -222,6 +251,7 @@ TEST_F(ChosenOutputXwayland, ASmallerReadmeGetsThePictureOneToOneAtTheOutputsLow
     if (lit != 0) {
         saveForDiagnosis(whole, "outside-the-area");
     }
+    expectTheOutputShowsIt(output);
     escapeAndExpectCleanExit(areaWidth, areaHeight);
     EXPECT_NE(viewer().err().find("moiravel-demo: warning: the display is " +
                                   sizeText(output.width, output.height) +

@@ -272,6 +272,28 @@ Screenshot XClient::screenshot() const {
     return shot;
 }
 
+std::optional<Screenshot> XClient::windowOfSize(int width, int height) const {
+    auto *previousHandler = XSetErrorHandler(ignoreXError);
+    std::vector<WindowPlace> tops = viewableChildren(display_, DefaultRootWindow(display_), 0, 0);
+    std::optional<Screenshot> shot;
+    for (auto w = tops.rbegin(); w != tops.rend() && !shot; ++w) {
+        if (w->width != width || w->height != height) {
+            continue;
+        }
+        XImage *image = XGetImage(display_, w->window, 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        if (image != nullptr) {
+            shot = Screenshot{width, height, {}};
+            shot->rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
+            paste(image, *shot, 0, 0);
+            XDestroyImage(image);
+        }
+    }
+    XSync(display_, False);
+    XSetErrorHandler(previousHandler);
+    return shot;
+}
+
 bool XClient::windowCoversScreen() const {
     auto *previousHandler = XSetErrorHandler(ignoreXError);
     const std::vector<WindowPlace> windows = applicationWindows(display_);

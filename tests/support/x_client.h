@@ -68,6 +68,9 @@ class XClient {
     void focusFollowsPointer();
 
     Screenshot screenshot() const;
+    // The contents of a top-level window of exactly width x height (the first from the top of
+    // the stack): what weston's x11 backend shows on one output. Empty where none is.
+    std::optional<Screenshot> windowOfSize(int width, int height) const;
     // Whether an application window (one that a window manager's frame holds, or a top-level
     // window where none runs) covers the whole screen: a full-screen request has taken effect.
     bool windowCoversScreen() const;

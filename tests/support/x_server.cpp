@@ -83,6 +83,32 @@ std::optional<std::string> announcedDisplay(const std::string &text,
     return ":" + text.substr(from, to - from);
 }
 
+// weston's x11 backend opens every output's window at the Xvfb's origin, where the second
+// hides the first. With the second moved right of the first, as XWayland lays the outputs
+// out, each shows whole and can be read back.
+void spreadOutputWindows(const std::string &hostDisplayName, int firstWidth) {
+    Display *host = XOpenDisplay(hostDisplayName.c_str());
+    if (host == nullptr) {
+        return;
+    }
+    Window rootReturn = 0;
+    Window parentReturn = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(host, DefaultRootWindow(host), &rootReturn, &parentReturn, &children, &count)) {
+        for (unsigned int k = 0; k < count; ++k) {
+            XWindowAttributes a;
+            if (XGetWindowAttributes(host, children[k], &a) && a.width == secondOutputWidth &&
+                a.height == secondOutputHeight) {
+                XMoveWindow(host, children[k], firstWidth, 0);
+            }
+        }
+        XFree(children);
+    }
+    XSync(host, False);
+    XCloseDisplay(host);
+}
+
 } // namespace
 
 WestonOptions westonOptions(const std::string &helpText) {
@@ -309,7 +335,7 @@ void XServer::startWeston() {
     // as weston demands.
     SpawnOptions options;
     if (kind_ == XServerKind::WestonXwaylandTwoOutputs) {
-        startHostXvfb(std::max(width_, secondOutputWidth), std::max(height_, secondOutputHeight));
+        startHostXvfb(width_ + secondOutputWidth, std::max(height_, secondOutputHeight));
         options.argv = westonOnHostArguments(chosen);
         options.setEnv["DISPLAY"] = hostDisplayName_;
     } else {
@@ -337,6 +363,9 @@ void XServer::startWeston() {
     for (;;) {
         if (auto display = announcedDisplay(readTextFile(dir_ / "server.err"), announcement)) {
             displayName_ = *display;
+            if (!hostDisplayName_.empty()) {
+                spreadOutputWindows(hostDisplayName_, width_);
+            }
             return;
         }
         if (std::chrono::steady_clock::now() >= deadline || !process_->running()) {

@@ -19,9 +19,10 @@ bool runsUnderXwayland(const DisplayServerFacts &facts) {
 
 DisplayChoice chooseDisplayWindow(const DisplayServerFacts &facts) {
     if (runsUnderXwayland(facts)) {
-        return {false, demoWarning("running under XWayland; game mode is not used, and texels "
-                                   "land one to one only when README.txt names the output's "
-                                   "own resolution and the desktop's scale is 100%")};
+        return {false, demoWarning("running under XWayland; the display mode is not switched, "
+                                   "the window goes full screen on the chosen output, and "
+                                   "texels land one to one on display pixels only at a desktop "
+                                   "scale of 100%")};
     }
     if (facts.modeListing == ModeListing::Fails) {
         return {false,

@@ -12,13 +12,18 @@
 // when this one has not done so after a short wait is full screen asked for.
 //
 // A window on one output of several opens the same way, undecorated at that output's
-// rectangle of the desktop, and is asked for full screen only when the window manager has
-// not put it there by itself; a window manager makes a window full screen on the output it
-// stands on. Such a window then takes the keyboard and hides the pointer, as game mode does.
+// rectangle of the desktop. weston makes such a window full screen on that output by
+// itself; mutter only maximizes it there, so where the window manager takes a request for
+// full screen on one monitor (_NET_WM_FULLSCREEN_MONITORS) and does not list the window as
+// full screen yet, it is asked for that. Only a window manager that neither places the
+// window nor takes that request gets GLUT's plain request. Such a window then takes the
+// keyboard and hides the pointer, as game mode does.
 //
 // What it does not do: change the video mode, move or resize the window once
 // the window manager has placed it, or judge how texels land (start-up warns).
 #pragma once
+
+#include <string>
 
 enum class FullScreenWay {
     AskAfterOpening,    // an ordinary X server (and Windows)
@@ -42,6 +47,16 @@ struct DesktopRect {
     int height = 0;
 };
 
+// Whether the window lies on the target and the window manager lists it as full screen:
+// a request for full screen on the target's monitor has taken effect.
+bool fullScreenOn(const WindowPlacement &placement, const DesktopRect &target);
+
+// The warning (without the program's name) for a window that the window manager put
+// elsewhere than on the output `outputName` at `target`, or at another size; empty where it
+// lies exactly there.
+std::string misplacedWindowWarning(const WindowPlacement &placement, const DesktopRect &target,
+                                   const std::string &outputName);
+
 enum class PlacementStep {
     Done,             // the window covers the target, or the window manager calls it full screen
     Wait,             // look again: the window manager may not have placed it yet
@@ -57,5 +72,6 @@ PlacementStep nextPlacementStep(const WindowPlacement &placement, const DesktopR
 void openFullScreenWindow(const char *title, int width, int height, FullScreenWay way);
 
 // Opens the window titled `title` over `target`, one output's rectangle, takes the keyboard
-// and hides the pointer. Returns once the window is up and placed.
-void openWindowOnOutput(const char *title, const DesktopRect &target);
+// and hides the pointer. Returns once the window is up and placed, with where it lies (the
+// target itself where that cannot be told).
+WindowPlacement openWindowOnOutput(const char *title, const DesktopRect &target);

@@ -45,6 +45,11 @@ void createWindow(const char *title, int x, int y, int width, int height, bool u
 // Asks the window manager to make the current window full screen.
 void askForFullScreen();
 
+// Asks the window manager to make the current window full screen on the monitor whose
+// rectangle is `target` (_NET_WM_FULLSCREEN_MONITORS). False, with nothing asked, where the
+// window manager takes no such request or no monitor lies exactly on target.
+bool askForFullScreenOn(const DesktopRect &target);
+
 // Gives the current window the keyboard, so that keys reach it without a click, and hides
 // the pointer over it, as game mode does.
 void takeKeyboardAndHidePointer();

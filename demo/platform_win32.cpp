@@ -27,6 +27,10 @@ bool lookAtCurrentWindow(WindowPlacement &) {
 
 void takeKeyboardAndHidePointer() {}
 
+bool askForFullScreenOn(const DesktopRect &) {
+    return false;
+}
+
 std::vector<OutputFacts> listOutputs(const char *) {
     return {};
 }

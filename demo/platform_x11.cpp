@@ -2,7 +2,8 @@
 // (XCB for the probe) or GLUT's (Xlib, for the window it opened).
 //
 // The list of outputs is read over an XCB connection of its own too; switching an output's
-// mode and putting it back is in platform_randr.cpp.
+// mode and putting it back is in platform_randr.cpp. A window on one output is asked for
+// full screen on that output's monitor over GLUT's connection.
 //
 // What it does not do: open windows, change a display setting, or talk to GLX beyond asking
 // for the current window (platform_glx.cpp reads the refresh counter and sets the swap
@@ -17,6 +18,7 @@
 #include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <sys/uio.h>
 
@@ -302,4 +304,91 @@ void takeKeyboardAndHidePointer() {
     XFreePixmap(display, empty);
     XGrabKeyboard(display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
     XSync(display, False);
+}
+
+namespace {
+
+// Whether the window manager lists `name` among the hints it supports (_NET_SUPPORTED).
+bool windowManagerSupports(Display *display, Window root, Atom name) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char *data = nullptr;
+    bool supported = false;
+    if (XGetWindowProperty(display, root, XInternAtom(display, "_NET_SUPPORTED", False), 0, 1024,
+                           False, XA_ATOM, &type, &format, &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        if (type == XA_ATOM && format == 32) {
+            const auto *atoms = reinterpret_cast<const Atom *>(data);
+            for (unsigned long i = 0; i < count; ++i) {
+                supported = supported || atoms[i] == name;
+            }
+        }
+        XFree(data);
+    }
+    return supported;
+}
+
+// The index of the monitor on exactly `target` in RandR's list of monitors, the list the
+// server's Xinerama screens follow (the primary first) and so the index that
+// _NET_WM_FULLSCREEN_MONITORS takes; -1 where none lies there.
+int monitorIndexOn(Display *display, Window root, const DesktopRect &target) {
+    int count = 0;
+    XRRMonitorInfo *monitors = XRRGetMonitors(display, root, True, &count);
+    int found = -1;
+    for (int i = 0; monitors != nullptr && i < count && found < 0; ++i) {
+        if (monitors[i].x == target.x && monitors[i].y == target.y &&
+            monitors[i].width == target.width && monitors[i].height == target.height) {
+            found = i;
+        }
+    }
+    if (monitors != nullptr) {
+        XRRFreeMonitors(monitors);
+    }
+    return found;
+}
+
+void sendToWindowManager(Display *display, Window root, Window window, Atom message,
+                         const long (&data)[5]) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = message;
+    event.xclient.format = 32;
+    for (int i = 0; i < 5; ++i) {
+        event.xclient.data.l[i] = data[i];
+    }
+    XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+} // namespace
+
+bool askForFullScreenOn(const DesktopRect &target) {
+    Display *display = glXGetCurrentDisplay();
+    const Window window = glXGetCurrentDrawable();
+    if (display == nullptr || window == None) {
+        return false;
+    }
+    const Window root = DefaultRootWindow(display);
+    const Atom monitorsHint = XInternAtom(display, "_NET_WM_FULLSCREEN_MONITORS", False);
+    if (!windowManagerSupports(display, root, monitorsHint)) {
+        return false;
+    }
+    const int monitor = monitorIndexOn(display, root, target);
+    if (monitor < 0) {
+        return false;
+    }
+    // The monitor for all four edges, then full screen added to the window's state; 1 says
+    // the request comes from an ordinary application.
+    constexpr long add = 1;
+    constexpr long fromApplication = 1;
+    sendToWindowManager(display, root, window, monitorsHint,
+                        {monitor, monitor, monitor, monitor, fromApplication});
+    sendToWindowManager(display, root, window, XInternAtom(display, "_NET_WM_STATE", False),
+                        {add,
+                         static_cast<long>(XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False)),
+                         0, fromApplication, 0});
+    XFlush(display);
+    return true;
 }

@@ -134,9 +134,13 @@ void openOutputWindow(const char *displayName, const OutputFacts &output, bool m
                 demoWarning("cannot switch " + output.name + " to " + size + ": " + why).c_str());
         }
     }
-    openWindowOnOutput("Moiravel Demo", target);
-    gotWidth = target.width;
-    gotHeight = target.height;
+    const WindowPlacement placed = openWindowOnOutput("Moiravel Demo", target);
+    const std::string misplaced = misplacedWindowWarning(placed, target, output.name);
+    if (!misplaced.empty()) {
+        std::fprintf(stderr, "%s\n", demoWarning(misplaced).c_str());
+    }
+    gotWidth = placed.width;
+    gotHeight = placed.height;
 }
 
 // Opens the window on the chosen output (`chosen`: an index in outputs, or -1 where the

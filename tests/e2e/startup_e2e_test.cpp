@@ -124,9 +124,9 @@ constexpr DisplayExpectation displayExpectations[] = {
     {xtest::XServerKind::MutterXwayland, true, false, ModeListing::NotProbed},
 };
 const std::string xwaylandWarning =
-    "moiravel-demo: warning: running under XWayland; game mode is not used, and texels land one "
-    "to one only when README.txt names the output's own resolution and the desktop's scale is "
-    "100%\n";
+    "moiravel-demo: warning: running under XWayland; the display mode is not switched, the "
+    "window goes full screen on the chosen output, and texels land one to one on display "
+    "pixels only at a desktop scale of 100%\n";
 const std::string gameModeRefused = "moiravel-demo: warning: cannot enter game mode";
 
 const DisplayExpectation &expectationForThisServer() {

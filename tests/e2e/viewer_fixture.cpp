@@ -54,6 +54,10 @@ const char *serverOption(xtest::XServerKind kind) {
         return "mutter_xwayland";
     case xtest::XServerKind::XorgDummyTwoOutputs:
         return "xorg_dummy_two_outputs";
+    case xtest::XServerKind::WestonXwaylandTwoOutputs:
+        return "weston_xwayland_two_outputs";
+    case xtest::XServerKind::MutterXwaylandTwoMonitors:
+        return "mutter_xwayland_two_monitors";
     }
     return "unknown";
 }
@@ -152,7 +156,8 @@ void ViewerTest::SetUp() {
         try {
             sharedServer = std::make_unique<xtest::XServer>(serverKind, screenWidth, screenHeight);
             sharedClient = std::make_unique<xtest::XClient>(sharedServer->displayName(),
-                                                            sharedServer->rootless());
+                                                            sharedServer->rootless(),
+                                                            sharedServer->inputDisplayName());
         } catch (const std::exception &e) {
             sharedServer.reset();
             if (xtest::XServer::startFailureSkips(serverKind)) {
@@ -165,8 +170,11 @@ void ViewerTest::SetUp() {
             FAIL() << serverError;
         }
     }
-    ASSERT_EQ(client().width(), screenWidth);
-    ASSERT_EQ(client().height(), screenHeight);
+    // With two outputs the screen holds both; the first is screenWidth x screenHeight.
+    if (!xtest::XServer::hasTwoOutputs(serverKind)) {
+        ASSERT_EQ(client().width(), screenWidth);
+        ASSERT_EQ(client().height(), screenHeight);
+    }
     // Keyboard focus follows the pointer when no window manager runs.
     client().focusFollowsPointer();
     client().movePointer(screenWidth / 4, screenHeight * 3 / 4);
@@ -207,7 +215,8 @@ void ViewerTest::writeImages(int width, int height, const std::set<int> &skip) {
     }
 }
 
-void ViewerTest::start(const std::map<std::string, std::string> &env) {
+void ViewerTest::start(const std::map<std::string, std::string> &env,
+                       const std::vector<std::string> &args) {
     // The screen clear of the previous test's viewer (its window and the frame that held it),
     // so that nothing of its picture is taken for the new one's. The compositor's own windows
     // stay.
@@ -222,7 +231,7 @@ void ViewerTest::start(const std::map<std::string, std::string> &env) {
         viewerEnv["XAUTHORITY"] = server().authorityFile();
     }
     viewer_ = std::make_unique<xtest::ViewerRun>(viewerBinary(), work_.path(),
-                                                 server().displayName(), viewerEnv);
+                                                 server().displayName(), viewerEnv, args);
 }
 
 void ViewerTest::waitForFirstFrame(int areaWidth, int areaHeight) {

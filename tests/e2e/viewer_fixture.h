@@ -22,7 +22,7 @@ using xtest::Rgb;
 using xtest::Screenshot;
 
 // Set by main from --server=xvfb|xorg_dummy|weston_xwayland|mutter_xwayland|
-// xorg_dummy_two_outputs.
+// xorg_dummy_two_outputs|weston_xwayland_two_outputs|mutter_xwayland_two_monitors.
 extern xtest::XServerKind serverKind;
 // The name of a kind in --server= and in the names of saved screenshots.
 const char *serverOption(xtest::XServerKind kind);
@@ -75,8 +75,9 @@ class ViewerTest : public ::testing::Test {
 
     void writeReadme(const std::string &text);
     void writeImages(int width, int height, const std::set<int> &skip = {});
-    // Starts the viewer; `env` adds to its environment.
-    void start(const std::map<std::string, std::string> &env = {});
+    // Starts the viewer with `args`; `env` adds to its environment.
+    void start(const std::map<std::string, std::string> &env = {},
+               const std::vector<std::string> &args = {});
     xtest::ViewerRun &viewer() { return *viewer_; }
 
     // Waits until the viewer shows its overlay (its first frames are on the screen), drawn in

@@ -2,6 +2,7 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
@@ -34,25 +35,53 @@ bool Screenshot::sameRegion(const Screenshot &other, int column, int row, int w,
     return true;
 }
 
+Screenshot Screenshot::region(int column, int row, int w, int h) const {
+    Screenshot part;
+    part.width = w;
+    part.height = h;
+    part.rgb.reserve(static_cast<std::size_t>(w) * h * 3);
+    for (int y = row; y < row + h; ++y) {
+        const auto from = rgb.begin() + 3 * (static_cast<std::ptrdiff_t>(y) * width + column);
+        part.rgb.insert(part.rgb.end(), from, from + 3 * w);
+    }
+    return part;
+}
+
 void Screenshot::save(const std::filesystem::path &file) const {
     std::ofstream out(file, std::ios::binary);
     out << "P6\n" << width << " " << height << "\n255\n";
     out.write(reinterpret_cast<const char *>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
 }
 
-XClient::XClient(const std::string &displayName, bool rootless) : rootless_(rootless) {
+XClient::XClient(const std::string &displayName, bool rootless, const std::string &inputDisplayName)
+    : rootless_(rootless) {
     display_ = XOpenDisplay(displayName.c_str());
     if (display_ == nullptr) {
         throw std::runtime_error("cannot open display " + displayName);
     }
+    input_ = display_;
+    const std::string inputName = inputDisplayName.empty() ? displayName : inputDisplayName;
+    if (!inputDisplayName.empty() && inputDisplayName != displayName) {
+        input_ = XOpenDisplay(inputDisplayName.c_str());
+        if (input_ == nullptr) {
+            XCloseDisplay(display_);
+            throw std::runtime_error("cannot open display " + inputDisplayName);
+        }
+    }
     int event, error, major, minor;
-    if (!XTestQueryExtension(display_, &event, &error, &major, &minor)) {
+    if (!XTestQueryExtension(input_, &event, &error, &major, &minor)) {
+        if (input_ != display_) {
+            XCloseDisplay(input_);
+        }
         XCloseDisplay(display_);
-        throw std::runtime_error("the X server on " + displayName + " lacks XTEST");
+        throw std::runtime_error("the X server on " + inputName + " lacks XTEST");
     }
 }
 
 XClient::~XClient() {
+    if (input_ != nullptr && input_ != display_) {
+        XCloseDisplay(input_);
+    }
     if (display_ != nullptr) {
         XCloseDisplay(display_);
     }
@@ -70,23 +99,23 @@ void XClient::tapKey(const std::string &keysymName) {
     if (sym == NoSymbol) {
         throw std::invalid_argument("unknown keysym " + keysymName);
     }
-    KeyCode code = XKeysymToKeycode(display_, sym);
+    KeyCode code = XKeysymToKeycode(input_, sym);
     if (code == 0) {
         throw std::runtime_error("no key produces " + keysymName);
     }
     // Level 1 of the key is the shifted one (capital letters, "+" on the "=" key).
-    bool shift = XkbKeycodeToKeysym(display_, code, 0, 0) != sym &&
-                 XkbKeycodeToKeysym(display_, code, 0, 1) == sym;
-    KeyCode shiftCode = XKeysymToKeycode(display_, XK_Shift_L);
+    bool shift = XkbKeycodeToKeysym(input_, code, 0, 0) != sym &&
+                 XkbKeycodeToKeysym(input_, code, 0, 1) == sym;
+    KeyCode shiftCode = XKeysymToKeycode(input_, XK_Shift_L);
     if (shift) {
-        XTestFakeKeyEvent(display_, shiftCode, True, CurrentTime);
+        XTestFakeKeyEvent(input_, shiftCode, True, CurrentTime);
     }
-    XTestFakeKeyEvent(display_, code, True, CurrentTime);
-    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    XTestFakeKeyEvent(input_, code, True, CurrentTime);
+    XTestFakeKeyEvent(input_, code, False, CurrentTime);
     if (shift) {
-        XTestFakeKeyEvent(display_, shiftCode, False, CurrentTime);
+        XTestFakeKeyEvent(input_, shiftCode, False, CurrentTime);
     }
-    XSync(display_, False);
+    XSync(input_, False);
 }
 
 void XClient::tapChar(char c) {
@@ -107,8 +136,8 @@ void XClient::tapChar(char c) {
 }
 
 void XClient::movePointer(int x, int y) {
-    XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
-    XSync(display_, False);
+    XTestFakeMotionEvent(input_, DefaultScreen(input_), x, y, CurrentTime);
+    XSync(input_, False);
 }
 
 namespace {
@@ -199,8 +228,8 @@ std::vector<WindowPlace> applicationWindows(Display *display) {
 } // namespace
 
 void XClient::focusFollowsPointer() {
-    XSetInputFocus(display_, PointerRoot, RevertToPointerRoot, CurrentTime);
-    XSync(display_, False);
+    XSetInputFocus(input_, PointerRoot, RevertToPointerRoot, CurrentTime);
+    XSync(input_, False);
 }
 
 Screenshot XClient::screenshot() const {
@@ -259,6 +288,28 @@ Screenshot XClient::screenshotOf(int x, int y, int width, int height) const {
     return shot;
 }
 
+std::optional<Screenshot> XClient::windowOfSize(int width, int height) const {
+    auto *previousHandler = XSetErrorHandler(ignoreXError);
+    std::vector<WindowPlace> tops = viewableChildren(display_, DefaultRootWindow(display_), 0, 0);
+    std::optional<Screenshot> shot;
+    for (auto w = tops.rbegin(); w != tops.rend() && !shot; ++w) {
+        if (w->width != width || w->height != height) {
+            continue;
+        }
+        XImage *image = XGetImage(display_, w->window, 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        if (image != nullptr) {
+            shot = Screenshot{width, height, {}};
+            shot->rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
+            paste(image, *shot, 0, 0);
+            XDestroyImage(image);
+        }
+    }
+    XSync(display_, False);
+    XSetErrorHandler(previousHandler);
+    return shot;
+}
+
 bool XClient::windowCoversScreen() const {
     auto *previousHandler = XSetErrorHandler(ignoreXError);
     const std::vector<WindowPlace> windows = applicationWindows(display_);
@@ -267,6 +318,56 @@ bool XClient::windowCoversScreen() const {
     return std::any_of(windows.begin(), windows.end(), [this](const WindowPlace &w) {
         return w.x <= 0 && w.y <= 0 && w.x + w.width >= width() && w.y + w.height >= height();
     });
+}
+
+namespace {
+
+// The application window that lies exactly on the rectangle; 0 where none does.
+Window windowOn(Display *display, int x, int y, int w, int h) {
+    auto *previousHandler = XSetErrorHandler(ignoreXError);
+    const std::vector<WindowPlace> windows = applicationWindows(display);
+    XSync(display, False);
+    XSetErrorHandler(previousHandler);
+    for (const WindowPlace &place : windows) {
+        if (place.x == x && place.y == y && place.width == w && place.height == h) {
+            return place.window;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+bool XClient::windowCovers(int x, int y, int w, int h) const {
+    return windowOn(display_, x, y, w, h) != 0;
+}
+
+bool XClient::windowOnListedFullScreen(int x, int y, int w, int h) const {
+    const Window window = windowOn(display_, x, y, w, h);
+    if (window == 0) {
+        return false;
+    }
+    const Atom state = XInternAtom(display_, "_NET_WM_STATE", False);
+    const Atom fullScreen = XInternAtom(display_, "_NET_WM_STATE_FULLSCREEN", False);
+    auto *previousHandler = XSetErrorHandler(ignoreXError);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char *data = nullptr;
+    bool listed = false;
+    if (XGetWindowProperty(display_, window, state, 0, 64, False, XA_ATOM, &type, &format, &count,
+                           &remaining, &data) == Success &&
+        data != nullptr) {
+        const auto *states = reinterpret_cast<const Atom *>(data);
+        for (unsigned long i = 0; i < count && format == 32; ++i) {
+            listed = listed || states[i] == fullScreen;
+        }
+        XFree(data);
+    }
+    XSync(display_, False);
+    XSetErrorHandler(previousHandler);
+    return listed;
 }
 
 bool XClient::anyWindowShown() const {

@@ -32,6 +32,8 @@ struct Screenshot {
         return {rgb[i], rgb[i + 1], rgb[i + 2]};
     }
     bool sameRegion(const Screenshot &other, int column, int row, int w, int h) const;
+    // The part of the picture at (column, row), w x h: one output's rectangle of the screen.
+    Screenshot region(int column, int row, int w, int h) const;
     friend bool operator==(const Screenshot &, const Screenshot &) = default;
     // Binary PPM (P6), for looking at a failure afterwards.
     void save(const std::filesystem::path &file) const;
@@ -42,7 +44,10 @@ class XClient {
   public:
     // On a rootless server (XWayland) the root window holds no picture of its own; screenshots
     // are then put together from the top-level windows.
-    explicit XClient(const std::string &displayName, bool rootless = false);
+    // Keys and pointer motion go to inputDisplayName where it is given: the X server that a
+    // compositor takes its seat from (weston's x11 backend).
+    explicit XClient(const std::string &displayName, bool rootless = false,
+                     const std::string &inputDisplayName = "");
     ~XClient();
     XClient(const XClient &) = delete;
     XClient &operator=(const XClient &) = delete;
@@ -66,9 +71,16 @@ class XClient {
     // The part of the root window at (x, y), width x height: one output of several. Not on a
     // rootless server.
     Screenshot screenshotOf(int x, int y, int width, int height) const;
+    // The contents of a top-level window of exactly width x height (the first from the top of
+    // the stack): what weston's x11 backend shows on one output. Empty where none is.
+    std::optional<Screenshot> windowOfSize(int width, int height) const;
     // Whether an application window (one that a window manager's frame holds, or a top-level
     // window where none runs) covers the whole screen: a full-screen request has taken effect.
     bool windowCoversScreen() const;
+    // The same for one rectangle of the screen: an application window lies exactly on it.
+    bool windowCovers(int x, int y, int w, int h) const;
+    // Whether the window manager lists that window as full screen (_NET_WM_STATE).
+    bool windowOnListedFullScreen(int x, int y, int w, int h) const;
     // Whether any window shows on the screen. A window manager (XWayland's) takes the frame
     // of a window whose client has ended off the screen only some time after the client
     // ended. The compositor's own windows do not count: mutter keeps an InputOnly window over
@@ -90,6 +102,7 @@ class XClient {
 
   private:
     Display *display_ = nullptr;
+    Display *input_ = nullptr; // display_ itself, or a connection of its own
     bool rootless_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -82,6 +83,32 @@ std::optional<std::string> announcedDisplay(const std::string &text,
     return ":" + text.substr(from, to - from);
 }
 
+// weston's x11 backend opens every output's window at the Xvfb's origin, where the second
+// hides the first. With the second moved right of the first, as XWayland lays the outputs
+// out, each shows whole and can be read back.
+void spreadOutputWindows(const std::string &hostDisplayName, int firstWidth) {
+    Display *host = XOpenDisplay(hostDisplayName.c_str());
+    if (host == nullptr) {
+        return;
+    }
+    Window rootReturn = 0;
+    Window parentReturn = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(host, DefaultRootWindow(host), &rootReturn, &parentReturn, &children, &count)) {
+        for (unsigned int k = 0; k < count; ++k) {
+            XWindowAttributes a;
+            if (XGetWindowAttributes(host, children[k], &a) && a.width == secondOutputWidth &&
+                a.height == secondOutputHeight) {
+                XMoveWindow(host, children[k], firstWidth, 0);
+            }
+        }
+        XFree(children);
+    }
+    XSync(host, False);
+    XCloseDisplay(host);
+}
+
 } // namespace
 
 WestonOptions westonOptions(const std::string &helpText) {
@@ -93,6 +120,8 @@ WestonOptions westonOptions(const std::string &helpText) {
     chosen.headlessBackend = helpText.find("headless-backend.so") != std::string::npos
                                  ? "headless-backend.so"
                                  : "headless";
+    chosen.x11Backend =
+        helpText.find("x11-backend.so") != std::string::npos ? "x11-backend.so" : "x11";
     return chosen;
 }
 
@@ -108,6 +137,10 @@ const char *toString(XServerKind kind) {
         return "mutter+XWayland";
     case XServerKind::XorgDummyTwoOutputs:
         return "Xorg+dummy with two outputs";
+    case XServerKind::WestonXwaylandTwoOutputs:
+        return "weston+XWayland with two outputs";
+    case XServerKind::MutterXwaylandTwoMonitors:
+        return "mutter+XWayland with two monitors";
     }
     return "?";
 }
@@ -116,7 +149,10 @@ std::string XServer::unavailableReason(XServerKind kind) {
     if (kind == XServerKind::Xvfb) {
         return executable(xvfbPath) ? "" : std::string(xvfbPath) + " is not installed (xvfb)";
     }
-    if (kind == XServerKind::WestonXwayland) {
+    if (kind == XServerKind::WestonXwaylandTwoOutputs && !executable(xvfbPath)) {
+        return std::string(xvfbPath) + " is not installed (xvfb)";
+    }
+    if (kind == XServerKind::WestonXwayland || kind == XServerKind::WestonXwaylandTwoOutputs) {
         if (!executable(westonPath)) {
             return std::string(westonPath) + " is not installed (weston)";
         }
@@ -124,7 +160,7 @@ std::string XServer::unavailableReason(XServerKind kind) {
                    ? ""
                    : std::string(xwaylandPath) + " is not installed (xwayland)";
     }
-    if (kind == XServerKind::MutterXwayland) {
+    if (kind == XServerKind::MutterXwayland || kind == XServerKind::MutterXwaylandTwoMonitors) {
         if (!executable(mutterPath)) {
             return std::string(mutterPath) + " is not installed (mutter)";
         }
@@ -274,9 +310,10 @@ XServer::XServer(XServerKind kind, int width, int height)
     if (!why.empty()) {
         throw std::runtime_error(why);
     }
-    if (kind == XServerKind::WestonXwayland) {
+    if (kind == XServerKind::WestonXwayland || kind == XServerKind::WestonXwaylandTwoOutputs) {
         startWeston();
-    } else if (kind == XServerKind::MutterXwayland) {
+    } else if (kind == XServerKind::MutterXwayland ||
+               kind == XServerKind::MutterXwaylandTwoMonitors) {
         startMutter();
     } else {
         startXServer();
@@ -300,6 +337,9 @@ void XServer::failStart(const std::string &what) {
     std::string text = log();
     if (process_) {
         process_->stopGroup();
+    }
+    if (hostProcess_) {
+        hostProcess_->stop();
     }
     restoreAuthority();
     throw std::runtime_error(std::string(toString(kind_)) + " " + what + ":\n" + text);
@@ -370,16 +410,24 @@ void XServer::startWeston() {
     // The directory of the test's own runtime files (weston's socket): mkdtemp made it 0700,
     // as weston demands.
     SpawnOptions options;
-    options.argv = {westonPath,
-                    "--backend=" + chosen.headlessBackend,
-                    chosen.xwayland,
-                    "--width=" + std::to_string(width_),
-                    "--height=" + std::to_string(height_),
-                    "--no-config",
-                    "--idle-time=0",
-                    "--log=" + (dir_ / "server.err").string()};
+    if (kind_ == XServerKind::WestonXwaylandTwoOutputs) {
+        startHostXvfb(width_ + secondOutputWidth, std::max(height_, secondOutputHeight));
+        options.argv = westonOnHostArguments(chosen);
+        options.setEnv["DISPLAY"] = hostDisplayName_;
+    } else {
+        options.argv = {westonPath,
+                        "--backend=" + chosen.headlessBackend,
+                        chosen.xwayland,
+                        "--width=" + std::to_string(width_),
+                        "--height=" + std::to_string(height_),
+                        "--no-config",
+                        "--idle-time=0",
+                        "--log=" + (dir_ / "server.err").string()};
+        options.unsetEnv = {"DISPLAY"};
+    }
     options.setEnv["XDG_RUNTIME_DIR"] = dir_.path().string();
-    options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XAUTHORITY"};
+    options.unsetEnv.insert(options.unsetEnv.end(),
+                            {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XAUTHORITY"});
     options.stdoutFile = dir_ / "server.out";
     options.stderrFile = dir_ / "weston.stderr";
     process_ = std::make_unique<ChildProcess>(options);
@@ -391,6 +439,9 @@ void XServer::startWeston() {
     for (;;) {
         if (auto display = announcedDisplay(readTextFile(dir_ / "server.err"), announcement)) {
             displayName_ = *display;
+            if (!hostDisplayName_.empty()) {
+                spreadOutputWindows(hostDisplayName_, width_);
+            }
             return;
         }
         if (std::chrono::steady_clock::now() >= deadline || !process_->running()) {
@@ -398,6 +449,51 @@ void XServer::startWeston() {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+}
+
+// An Xvfb for weston's x11 backend to open its output windows on; both lie at its origin.
+void XServer::startHostXvfb(int width, int height) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe2 failed");
+    }
+    SpawnOptions options;
+    options.argv = {
+        xvfbPath,    "-displayfd", std::to_string(fds[1]),
+        "-screen",   "0",          std::to_string(width) + "x" + std::to_string(height) + "x24",
+        "-nolisten", "tcp",        "-noreset"};
+    options.inheritFd = fds[1];
+    options.stderrFile = dir_ / "host-xvfb.err";
+    hostProcess_ = std::make_unique<ChildProcess>(options);
+    close(fds[1]);
+    const std::string number = readDisplayNumber(fds[0], *hostProcess_);
+    close(fds[0]);
+    if (number.empty()) {
+        failStart("found no Xvfb to run on");
+    }
+    hostDisplayName_ = ":" + number;
+}
+
+// weston's x11 backend with two outputs of the sizes wanted, and nothing of its shell over
+// them: no panel, no screen lock.
+std::vector<std::string> XServer::westonOnHostArguments(const WestonOptions &chosen) {
+    const auto mode = [](int width, int height) {
+        return std::to_string(width) + "x" + std::to_string(height);
+    };
+    writeTextFile(dir_ / "weston.ini", "[core]\nidle-time=0\n\n"
+                                       "[shell]\npanel-position=none\nlocking=false\n\n"
+                                       "[output]\nname=X1\nmode=" +
+                                           mode(width_, height_) +
+                                           "\n\n"
+                                           "[output]\nname=X2\nmode=" +
+                                           mode(secondOutputWidth, secondOutputHeight) + "\n");
+    return {westonPath,
+            "--backend=" + chosen.x11Backend,
+            "--output-count=2",
+            "--use-pixman",
+            chosen.xwayland,
+            "--config=" + (dir_ / "weston.ini").string(),
+            "--log=" + (dir_ / "server.err").string()};
 }
 
 void XServer::startMutter() {
@@ -414,6 +510,11 @@ void XServer::startMutter() {
                     "--wayland",
                     "--virtual-monitor",
                     std::to_string(width_) + "x" + std::to_string(height_)};
+    if (kind_ == XServerKind::MutterXwaylandTwoMonitors) {
+        options.argv.push_back("--virtual-monitor");
+        options.argv.push_back(std::to_string(secondOutputWidth) + "x" +
+                               std::to_string(secondOutputHeight));
+    }
     options.setEnv["XDG_RUNTIME_DIR"] = dir_.path().string();
     options.setEnv["GSETTINGS_BACKEND"] = "memory";
     options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XAUTHORITY",
@@ -467,6 +568,9 @@ XServer::~XServer() {
     if (process_) {
         process_->stopGroup();
     }
+    if (hostProcess_) {
+        hostProcess_->stop();
+    }
     restoreAuthority();
 }
 
@@ -475,7 +579,7 @@ std::string XServer::log() const {
     if (kind_ == XServerKind::XorgDummy || kind_ == XServerKind::XorgDummyTwoOutputs) {
         text += readTextFile(dir_ / "Xorg.log");
     }
-    if (kind_ == XServerKind::WestonXwayland) {
+    if (kind_ == XServerKind::WestonXwayland || kind_ == XServerKind::WestonXwaylandTwoOutputs) {
         text += readTextFile(dir_ / "weston.stderr"); // XWayland's own messages land here
     }
     constexpr size_t keep = 4000;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace moiravel::xtest {
 
@@ -22,10 +23,24 @@ enum class XServerKind {
     // DUMMY0 at 1920x1080 and DUMMY1 right of it at 1280x1024, on a screen of 3200x1080. The
     // size given to the constructor does not apply.
     XorgDummyTwoOutputs,
+    // XWayland with two outputs side by side: the first of the size given, the second
+    // secondOutputWidth x secondOutputHeight. Under weston's x11 backend, whose two output
+    // windows lie on an Xvfb that carries the seat (keys and the pointer go to that Xvfb),
+    // and under mutter with two headless virtual monitors.
+    WestonXwaylandTwoOutputs,
+    MutterXwaylandTwoMonitors,
 };
-constexpr XServerKind allXServerKinds[] = {XServerKind::Xvfb, XServerKind::XorgDummy,
-                                           XServerKind::WestonXwayland, XServerKind::MutterXwayland,
-                                           XServerKind::XorgDummyTwoOutputs};
+constexpr XServerKind allXServerKinds[] = {XServerKind::Xvfb,
+                                           XServerKind::XorgDummy,
+                                           XServerKind::WestonXwayland,
+                                           XServerKind::MutterXwayland,
+                                           XServerKind::XorgDummyTwoOutputs,
+                                           XServerKind::WestonXwaylandTwoOutputs,
+                                           XServerKind::MutterXwaylandTwoMonitors};
+
+// The size of the second output of the XWayland kinds that have two.
+constexpr int secondOutputWidth = 1024;
+constexpr int secondOutputHeight = 768;
 
 const char *toString(XServerKind kind);
 
@@ -33,6 +48,7 @@ const char *toString(XServerKind kind);
 struct WestonOptions {
     std::string xwayland;        // the option that loads XWayland
     std::string headlessBackend; // the value of --backend= for the headless backend
+    std::string x11Backend;      // the value of --backend= for the x11 backend
 };
 WestonOptions westonOptions(const std::string &helpText);
 
@@ -41,6 +57,7 @@ WestonOptions westonOptions(const std::string &helpText);
 // connect; the destructor stops and reaps the server.
 class XServer {
   public:
+    // For a kind with two outputs, width x height is the first output's size.
     XServer(XServerKind kind, int width, int height);
     ~XServer();
     XServer(const XServer &) = delete;
@@ -52,9 +69,18 @@ class XServer {
     // compositor needs more of the machine (a working runtime directory, its shell, a session
     // bus) than an X server.
     static bool startFailureSkips(XServerKind kind) { return underCompositor(kind); }
+    static bool hasTwoOutputs(XServerKind kind) {
+        return kind == XServerKind::WestonXwaylandTwoOutputs ||
+               kind == XServerKind::MutterXwaylandTwoMonitors;
+    }
 
     XServerKind kind() const { return kind_; }
     const std::string &displayName() const { return displayName_; } // ":N"
+    // Where keys and pointer motion are sent with XTest: the display itself, or the Xvfb
+    // that weston's x11 backend takes its seat from.
+    const std::string &inputDisplayName() const {
+        return hostDisplayName_.empty() ? displayName_ : hostDisplayName_;
+    }
     // The root window shows no picture: XWayland's windows are drawn by the compositor.
     bool rootless() const { return underCompositor(kind_); }
     // The file of X authority that clients need (set in XAUTHORITY); empty when none is.
@@ -68,12 +94,15 @@ class XServer {
 
   private:
     static bool underCompositor(XServerKind kind) {
-        return kind == XServerKind::WestonXwayland || kind == XServerKind::MutterXwayland;
+        return kind == XServerKind::WestonXwayland || kind == XServerKind::MutterXwayland ||
+               hasTwoOutputs(kind);
     }
     void writeXorgConfig();
     void writeTwoOutputsConfig();
     void startXServer();
     void startWeston();
+    void startHostXvfb(int width, int height);
+    std::vector<std::string> westonOnHostArguments(const WestonOptions &chosen);
     void startMutter();
     void restoreAuthority();
     [[noreturn]] void failStart(const std::string &what);
@@ -86,6 +115,8 @@ class XServer {
     std::string authorityFile_;
     std::optional<std::string> previousAuthority_; // this process's XAUTHORITY before
     std::unique_ptr<ChildProcess> process_;
+    std::string hostDisplayName_;               // the Xvfb under weston's x11 backend
+    std::unique_ptr<ChildProcess> hostProcess_; // that Xvfb
 };
 
 } // namespace moiravel::xtest

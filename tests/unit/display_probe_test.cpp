@@ -22,9 +22,9 @@
 namespace {
 
 const std::string xwaylandWarning =
-    "moiravel-demo: warning: running under XWayland; game mode is not used, and texels land one "
-    "to one only when README.txt names the output's own resolution and the desktop's scale is "
-    "100%";
+    "moiravel-demo: warning: running under XWayland; the display mode is not switched, the "
+    "window goes full screen on the chosen output, and texels land one to one on display "
+    "pixels only at a desktop scale of 100%";
 
 TEST(ChooseDisplayWindow, GameModeExceptUnderXwaylandOrWhenModesCannotBeListed) {
     struct Case {
@@ -119,6 +119,36 @@ TEST(NextPlacementStep, AsksForFullScreenOnlyWhenTimeIsUpAndTheScreenIsNotCovere
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(nextPlacementStep(c.placement, c.target, c.timeUp), c.step);
+    }
+}
+
+// After the window is placed on one output: whether a request for full screen on its monitor
+// has taken effect, and what start-up says where the window lies elsewhere.
+TEST(WindowOnOutput, FullScreenThereOrAWarningThatSaysWhereItLies) {
+    const DesktopRect second = {800, 0, 1024, 768};
+    struct Case {
+        const char *what;
+        WindowPlacement placement;
+        bool fullScreen;
+        const char *warning;
+    };
+    const Case cases[] = {
+        {"full screen on it", {800, 0, 1024, 768, true}, true, ""},
+        {"maximized over it (mutter)", {800, 0, 1024, 768, false}, false, ""},
+        {"full screen on the first output",
+         {0, 0, 800, 600, true},
+         false,
+         "the window manager put the window 800x600 at 0,0, not on XWAYLAND1 (1024x768 at 800,0)"},
+        {"at another size",
+         {800, 0, 1024, 700, false},
+         false,
+         "the window manager put the window 1024x700 at 800,0, not on XWAYLAND1 (1024x768 at "
+         "800,0)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(fullScreenOn(c.placement, second), c.fullScreen);
+        EXPECT_EQ(misplacedWindowWarning(c.placement, second, "XWAYLAND1"), c.warning);
     }
 }
 

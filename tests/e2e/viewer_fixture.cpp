@@ -207,7 +207,8 @@ void ViewerTest::writeImages(int width, int height, const std::set<int> &skip) {
     }
 }
 
-void ViewerTest::start(const std::map<std::string, std::string> &env) {
+void ViewerTest::start(const std::map<std::string, std::string> &env,
+                       const std::vector<std::string> &arguments) {
     // The screen clear of the previous test's viewer (its window and the frame that held it),
     // so that nothing of its picture is taken for the new one's. The compositor's own windows
     // stay.
@@ -222,7 +223,7 @@ void ViewerTest::start(const std::map<std::string, std::string> &env) {
         viewerEnv["XAUTHORITY"] = server().authorityFile();
     }
     viewer_ = std::make_unique<xtest::ViewerRun>(viewerBinary(), work_.path(),
-                                                 server().displayName(), viewerEnv);
+                                                 server().displayName(), viewerEnv, arguments);
 }
 
 void ViewerTest::waitForFirstFrame(int areaWidth, int areaHeight) {

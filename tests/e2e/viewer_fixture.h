@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace moiravel::e2e {
 
@@ -75,8 +76,9 @@ class ViewerTest : public ::testing::Test {
 
     void writeReadme(const std::string &text);
     void writeImages(int width, int height, const std::set<int> &skip = {});
-    // Starts the viewer; `env` adds to its environment.
-    void start(const std::map<std::string, std::string> &env = {});
+    // Starts the viewer with `arguments`; `env` adds to its environment.
+    void start(const std::map<std::string, std::string> &env = {},
+               const std::vector<std::string> &arguments = {});
     xtest::ViewerRun &viewer() { return *viewer_; }
 
     // Waits until the viewer shows its overlay (its first frames are on the screen), drawn in

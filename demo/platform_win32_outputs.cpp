@@ -140,8 +140,11 @@ std::vector<OutputFacts> listOutputs(const char *) {
         if ((adapter.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) == 0) {
             continue;
         }
+        // A device without a current size shows no part of the desktop that can be told
+        // (Wine's Xinerama heads but the first have none).
         DEVMODEA current = emptySettings();
-        if (!EnumDisplaySettingsA(adapter.DeviceName, ENUM_CURRENT_SETTINGS, &current)) {
+        if (!EnumDisplaySettingsA(adapter.DeviceName, ENUM_CURRENT_SETTINGS, &current) ||
+            current.dmPelsWidth == 0 || current.dmPelsHeight == 0) {
             continue;
         }
         OutputFacts output;

@@ -1,9 +1,10 @@
 // Windows: the display, the presentation clock and the swap interval. The window system is
-// GLUT's, as on X11 (platform_glut.cpp).
+// GLUT's, as on X11 (platform_glut.cpp); the outputs and their modes are in
+// platform_win32_outputs.cpp.
 //
 // What it does not do: look at the display before game mode (Windows has no X server to ask;
-// game mode is always requested), tell where a window landed, or read a refresh counter
-// (WGL has none; frame times are judged against the display mode's rate).
+// game mode is requested wherever the desktop is one output), or read a refresh counter (WGL
+// has none; frame times are judged against the display mode's rate).
 #include "platform.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -21,29 +22,47 @@ DisplayServerFacts probeDisplayServer(const char *) {
     return {};
 }
 
-bool lookAtCurrentWindow(WindowPlacement &) {
-    return false;
+namespace {
+
+// GLUT's window: the one whose device context is current.
+HWND currentWindow() {
+    const HDC context = wglGetCurrentDC();
+    return context != nullptr ? WindowFromDC(context) : nullptr;
 }
 
-void takeKeyboardAndHidePointer() {}
+} // namespace
 
 bool askForFullScreenOn(const DesktopRect &) {
     return false;
 }
 
-std::vector<OutputFacts> listOutputs(const char *) {
-    return {};
+bool lookAtCurrentWindow(WindowPlacement &placement) {
+    const HWND window = currentWindow();
+    RECT client{};
+    POINT origin{0, 0};
+    if (window == nullptr || !GetClientRect(window, &client) || !ClientToScreen(window, &origin)) {
+        return false;
+    }
+    // The drawable part, on the desktop; Windows keeps no full-screen state for a window.
+    placement.x = static_cast<int>(origin.x);
+    placement.y = static_cast<int>(origin.y);
+    placement.width = static_cast<int>(client.right - client.left);
+    placement.height = static_cast<int>(client.bottom - client.top);
+    placement.fullScreenState = false;
+    return true;
 }
 
-bool switchOutputMode(const char *, const OutputFacts &, const OutputMode &, std::string &why) {
-    why = "not built yet";
-    return false;
-}
-
-void restoreOutputMode() {}
-
-std::string restoreModeLeftBehind(const char *) {
-    return {};
+void takeKeyboardAndHidePointer() {
+    const HWND window = currentWindow();
+    if (window == nullptr) {
+        return;
+    }
+    SetForegroundWindow(window);
+    SetFocus(window);
+    // The pointer is shown while this thread's display count is 0 or more, whatever cursor
+    // the window sets.
+    while (ShowCursor(FALSE) >= 0) {
+    }
 }
 
 namespace {
@@ -61,8 +80,10 @@ RefreshFacts lookAtRefresh(const std::string &outputName) {
     facts.outputName = outputName;
     DEVMODEA mode{};
     mode.dmSize = sizeof mode;
-    // A frequency of 0 or 1 stands for the hardware's default: not known.
-    if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) &&
+    // The primary output where none is named. A frequency of 0 or 1 stands for the
+    // hardware's default: not known.
+    if (EnumDisplaySettingsA(outputName.empty() ? nullptr : outputName.c_str(),
+                             ENUM_CURRENT_SETTINGS, &mode) &&
         mode.dmDisplayFrequency > 1) {
         facts.modePeriodNs = ratePeriodNs(mode.dmDisplayFrequency, 1);
     }

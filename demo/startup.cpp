@@ -112,6 +112,19 @@ void openScreenWindow(const DisplayChoice &choice, int &gotWidth, int &gotHeight
     gotHeight = screenHeight();
 }
 
+// The output's rectangle once it has been switched to `mode`, as the display now has it: the
+// system may move an output whose size changed (Windows keeps the outputs side by side).
+// Where it lists the output no more, the mode's size at the output's old origin.
+DesktopRect rectAfterSwitch(const char *displayName, const OutputFacts &output,
+                            const OutputMode &mode) {
+    for (const OutputFacts &now : listOutputs(displayName)) {
+        if (now.name == output.name) {
+            return {now.x, now.y, now.width, now.height};
+        }
+    }
+    return {output.x, output.y, mode.width, mode.height};
+}
+
 // On a desktop of several outputs, switches the chosen output alone to README.txt's size
 // (not under XWayland, where clients cannot switch modes) and opens the window over it.
 void openOutputWindow(const char *displayName, const OutputFacts &output, bool maySwitch,
@@ -126,8 +139,7 @@ void openOutputWindow(const char *displayName, const OutputFacts &output, bool m
             chooseMode(output, demoState.screenWidth, demoState.screenHeight);
         std::string why = "it offers no mode of that size";
         if (mode && switchOutputMode(displayName, output, *mode, why)) {
-            target.width = mode->width;
-            target.height = mode->height;
+            target = rectAfterSwitch(displayName, output, *mode);
         } else {
             std::fprintf(
                 stderr, "%s\n",

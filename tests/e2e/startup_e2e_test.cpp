@@ -1,5 +1,6 @@
 // Start-up and the ways the viewer ends: console output, exit statuses, which files it opens.
 #include "display_probe.h"
+#include "outputs.h"
 #include "platform.h"
 #include "viewer_fixture.h"
 
@@ -238,6 +239,48 @@ TEST_F(StartupE2eTest, AReadmeSmallerThanTheDisplayGetsThePictureOneToOneAtTheLo
                   std::string::npos,
               fallback)
         << viewer().err();
+}
+
+// --list-outputs prints one line per output of the display and ends with 0; an output the
+// display does not have is a usage error (status 2) that lists the same outputs on standard
+// error and opens nothing; --output 0 shows the picture as the default output does.
+TEST_F(StartupE2eTest, TheOutputOptionsListChooseAndRejectOutputs) {
+    writeReadme("800 x 600\n");
+    writeImages(200, 150);
+    start({}, {"--list-outputs"});
+    auto status = viewer().waitFor(exitTimeout);
+    ASSERT_TRUE(status.has_value()) << "the viewer kept running with --list-outputs";
+    EXPECT_TRUE(status->exited && status->code == 0) << status->describe();
+    const std::string listed = viewer().out();
+    if (viewerIsWindowsBuild()) {
+        // Wine's monitor of the X screen is its first display device.
+        EXPECT_EQ(listed.rfind("0: \\\\.\\DISPLAY1 ", 0), 0u) << listed;
+        EXPECT_NE(listed.find(" at 0,0, 800x600, mode 800x600 at "), std::string::npos) << listed;
+    } else {
+        const std::vector<OutputFacts> outputs = listOutputs(server().displayName().c_str());
+        std::string expected;
+        for (std::size_t i = 0; i < outputs.size(); ++i) {
+            expected += outputListLine(static_cast<int>(i), outputs[i], 800, 600) + "\n";
+        }
+        EXPECT_FALSE(outputs.empty()) << "every server here has RandR outputs";
+        EXPECT_EQ(listed, expected);
+    }
+
+    start({}, {"--output", "no-such-output"});
+    status = viewer().waitFor(exitTimeout);
+    ASSERT_TRUE(status.has_value()) << "the viewer kept running with an unknown output";
+    EXPECT_TRUE(status->exited && status->code == 2) << status->describe();
+    EXPECT_EQ(viewer().out(), "");
+    // Wine may add lines of its own to standard error.
+    const std::string rejected =
+        "moiravel-demo: no output \"no-such-output\" (see --help); the outputs:\n" + listed;
+    EXPECT_NE(viewer().err().find(rejected), std::string::npos) << viewer().err();
+
+    start({}, {"--output", "0"});
+    waitForFirstFrame();
+    const int s = settleFrozenAtOrigin();
+    EXPECT_TRUE(s == 0 || s == 1) << s;
+    escapeAndExpectCleanExit();
 }
 
 TEST_F(StartupE2eTest, AFailedImageEndsWith255AndNoLaterFileIsOpened) {

@@ -4,6 +4,8 @@
 # the suite names in DISPLAY, and hands back its exit status, its standard output with the
 # carriage returns of Windows line ends removed, and its standard error.
 #
+# The arguments go to the viewer after freeglut's -display.
+#
 # Wine's OpenGL trace channel is on, so that a test can see each wglSwapIntervalEXT call
 # reach the driver; of that channel only those lines are passed on.
 set -u
@@ -13,11 +15,12 @@ export WINEPREFIX
 export WINEDEBUG=-all,err+all,+wgl
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+arguments=("$@")
 capture=$(mktemp -d "${TMPDIR:-/tmp}/moiravel-wine.XXXXXX")
 # freeglut on Windows would take the X display name in DISPLAY for a Windows display name;
 # Wine itself reads DISPLAY to find the X server.
 start_viewer() {
-    wine "$exe" -display '\\.\DISPLAY1' <&0 >"$capture/out" 2>"$capture/err" &
+    wine "$exe" -display '\\.\DISPLAY1' "${arguments[@]}" <&0 >"$capture/out" 2>"$capture/err" &
     viewer=$!
 }
 start_viewer

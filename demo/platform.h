@@ -90,9 +90,10 @@ bool lookAtCurrentWindow(WindowPlacement &placement);
 // the display cannot tell its outputs apart: the screen is then one output, as before.
 std::vector<OutputFacts> listOutputs(const char *displayName);
 
-// Switches `output` alone to `mode`; the other outputs keep theirs. What it takes to switch
-// back is recorded first, in a file, so that the next start can mend a run that was killed;
-// then every way this process ends puts the mode back: exit (Escape, a failed image load),
+// Switches `output` alone to `mode`; the other outputs keep theirs. Where the switch would
+// outlast the process (X11), what it takes to switch back is recorded first, in a file, so
+// that the next start can mend a run that was killed; then every way this process ends puts
+// the mode back: exit (Escape, a failed image load),
 // SIGINT, SIGTERM and SIGHUP, and a lost connection to the display. False, with nothing
 // changed, where the mode cannot be switched; `why` then says why.
 bool switchOutputMode(const char *displayName, const OutputFacts &output, const OutputMode &mode,

@@ -120,6 +120,11 @@ std::uint64_t clockNowNs();
 // The display's refresh counter as lookAtRefresh found it; 0 without one.
 std::uint64_t readRefreshCounter();
 
+// The next presentation the compositor has told of since the last call, where lookAtRefresh
+// said frames are judged from presentation feedback; false when there is none (yet). The
+// event's frame counts the buffer swaps from 1; its interval is left for the caller.
+bool nextPresentation(PresentationEvent &event);
+
 // Passes the swap interval (0 or 1) to the driver, for the current window. False where no
 // swap control takes that value.
 bool passSwapInterval(int interval);

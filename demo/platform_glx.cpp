@@ -137,6 +137,10 @@ std::uint64_t readRefreshCounter() {
     return static_cast<std::uint64_t>(msc);
 }
 
+bool nextPresentation(PresentationEvent &) {
+    return false;
+}
+
 bool passSwapInterval(int interval) {
     Display *display = glXGetCurrentDisplay();
     GLXContext context = glXGetCurrentContext();

@@ -103,6 +103,10 @@ std::uint64_t readRefreshCounter() {
     return 0;
 }
 
+bool nextPresentation(PresentationEvent &) {
+    return false;
+}
+
 bool passSwapInterval(int interval) {
     const char *extensions = reinterpret_cast<const char *>(glGetString(GL_EXTENSIONS));
     if (extensions == nullptr || std::strstr(extensions, "WGL_EXT_swap_control") == nullptr) {

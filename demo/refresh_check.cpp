@@ -139,7 +139,12 @@ void startRefreshCheck(RefreshCheck &check, const RefreshFacts &facts) {
     } else if (periodNs != 0) {
         source = RefreshSource::displayMode;
     }
-    startRefreshCheck(check, facts.hasCounter, periodNs, source);
+    if (facts.presentation) {
+        startRefreshCheck(check, false, facts.modePeriodNs, RefreshSource::presentation);
+    } else {
+        startRefreshCheck(check, facts.hasCounter, periodNs, source);
+        check.counterEmulated = facts.hasCounter && facts.counterEmulated;
+    }
     check.outputName = facts.outputName;
 }
 
@@ -170,7 +175,9 @@ ProgressLine observeFrame(RefreshCheck &check, const FrameSample &sample) {
     }
     ++check.onPairs;
     check.onNs += intervalNs;
-    if (check.verdict != Verdict::calibrating && check.verdict != Verdict::judging) {
+    // Presentation feedback judges the frames itself (observePresentation).
+    if (check.source == RefreshSource::presentation ||
+        (check.verdict != Verdict::calibrating && check.verdict != Verdict::judging)) {
         return ProgressLine::none;
     }
     if (check.verdict == Verdict::calibrating) {
@@ -188,7 +195,61 @@ ProgressLine observeFrame(RefreshCheck &check, const FrameSample &sample) {
     return lineDue(check, sample.timeNs);
 }
 
+ProgressLine observePresentation(RefreshCheck &check, const PresentationEvent &event) {
+    if (check.source != RefreshSource::presentation) {
+        return ProgressLine::none;
+    }
+    ++check.presentations;
+    if (event.interval != IntervalState::on) {
+        check.havePresented = false;
+        check.discardedSincePresented = 0;
+        return ProgressLine::none;
+    }
+    if (!event.discarded) {
+        check.presentationFlags =
+            check.presentations == 1 ? event.flags : check.presentationFlags & event.flags;
+    }
+    if (check.verdict == Verdict::notVsynced) {
+        return ProgressLine::none;
+    }
+    if (!event.discarded && (event.flags & presentedVsync) == 0) {
+        check.verdict = Verdict::notVsynced;
+        forgetMisses(check);
+        return ProgressLine::none;
+    }
+    check.verdict = Verdict::judging;
+    if (event.discarded) {
+        // Never shown: its refresh showed the frame before it again.
+        recordMisses(check, 1, event.frame);
+        ++check.discardedSincePresented;
+        return lineDue(check, check.presented.timeNs);
+    }
+    if (event.refreshNs != 0) {
+        check.periodNs = event.refreshNs;
+    }
+    if (check.havePresented) {
+        const PresentationEvent &before = check.presented;
+        const std::int64_t misses =
+            before.sequence != 0 && event.sequence != 0
+                ? missesFromMscStep(before.sequence, event.sequence)
+                : missesFromInterval(event.timeNs - before.timeNs, check.periodNs);
+        // The refreshes that the discarded frames in between should have had are counted
+        // already.
+        recordMisses(check, misses - check.discardedSincePresented, event.frame);
+    }
+    check.discardedSincePresented = 0;
+    check.presented = event;
+    check.havePresented = true;
+    return lineDue(check, event.timeNs);
+}
+
 void finishRefreshCheck(RefreshCheck &check) {
+    if (check.source == RefreshSource::presentation && check.verdict == Verdict::calibrating) {
+        if (check.presentations == 0 && check.onPairs > 0) {
+            check.verdict = Verdict::noPresentation;
+            return;
+        }
+    }
     if (check.verdict != Verdict::calibrating) {
         return;
     }

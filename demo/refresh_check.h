@@ -19,10 +19,19 @@
 
 // Where the refresh period came from.
 enum class RefreshSource {
-    none,        // not known (yet)
-    syncCounter, // the refresh counter of GLX_OML_sync_control
-    displayMode, // the current display mode's refresh rate
-    measured,    // the median frame interval of the first frames with the interval on
+    none,         // not known (yet)
+    syncCounter,  // the refresh counter of GLX_OML_sync_control
+    displayMode,  // the current display mode's refresh rate
+    measured,     // the median frame interval of the first frames with the interval on
+    presentation, // the compositor's presentation feedback (wp_presentation) on every frame
+};
+
+// The flags of a presentation (wp_presentation_feedback's kind), as the protocol numbers them.
+enum PresentationFlag : std::uint32_t {
+    presentedVsync = 0x1,        // the frame was tied to the display's refresh
+    presentedHwClock = 0x2,      // the time came from the display's own clock
+    presentedHwCompletion = 0x4, // the display said when it was done
+    presentedZeroCopy = 0x8,     // the frame's own buffer was scanned out
 };
 
 // The swap interval a frame ran under.
@@ -40,6 +49,8 @@ enum class Verdict {
     intervalNeverOn, // no two successive frames ran with the interval on
     noRefreshPeriod, // neither the display mode nor the frame times give a period
     notPaced,        // the swaps do not wait for the refresh
+    noPresentation,  // presentation feedback was the source, and none came
+    notVsynced,      // presentation feedback came without the vsync flag
 };
 
 // A line the frame hook should write now.
@@ -49,6 +60,17 @@ struct FrameSample {
     std::uint64_t timeNs = 0; // monotonic clock; differences are taken modulo 2^64
     std::uint64_t msc = 0;    // refresh counter, when the sync counter is used
     IntervalState interval = IntervalState::off;
+};
+
+// What the compositor said of one frame's presentation, in the order frames were presented.
+struct PresentationEvent {
+    std::int64_t frame = 0;      // the frame (from 1, as the check counts them) it tells of
+    bool discarded = false;      // the frame was never shown
+    std::uint64_t timeNs = 0;    // when it turned to light
+    std::uint64_t refreshNs = 0; // the output's refresh period; 0 when not constant
+    std::uint64_t sequence = 0;  // the output's refresh counter; 0 where it has none
+    std::uint32_t flags = 0;     // PresentationFlag bits
+    IntervalState interval = IntervalState::off; // the swap interval the frame ran under
 };
 
 inline constexpr std::uint64_t nsPerSecond = 1'000'000'000;
@@ -65,6 +87,7 @@ constexpr std::uint64_t longestPeriodNs = 50'000'000;
 // All state of one check; fixed size, so a frame never allocates.
 struct RefreshCheck {
     bool useMsc = false;
+    bool counterEmulated = false; // the refresh counter is XWayland's, not the display's
     RefreshSource source = RefreshSource::none;
     std::uint64_t periodNs = 0; // 0: not known
     Verdict verdict = Verdict::calibrating;
@@ -80,6 +103,14 @@ struct RefreshCheck {
     std::uint64_t offNs = 0;
     std::int64_t offFrames = 0; // frames that ran with the interval not on
     bool sawUncontrolled = false;
+
+    // Presentation feedback, where it is the source: the events seen, the flags every
+    // presented frame had, and the last presented frame with the interval on.
+    std::int64_t presentations = 0;
+    std::uint32_t presentationFlags = 0;
+    bool havePresented = false;
+    PresentationEvent presented;
+    std::int64_t discardedSincePresented = 0;
 
     std::int64_t missed = 0;
     std::int64_t places = 0;
@@ -127,6 +158,8 @@ struct RefreshFacts {
     std::uint64_t modePeriodNs = 0;    // the display mode's period, 0 when not known or not
                                        // looked at (only looked at without the counter's)
     std::string outputName;            // the output shown on; empty when not known
+    bool counterEmulated = false;      // the counter is XWayland's, made up per window
+    bool presentation = false;         // frames are judged from presentation feedback (Wayland)
 };
 
 // A fresh check: the MSC is used when useMsc; periodNs (0: not known) comes
@@ -143,6 +176,13 @@ void startRefreshCheck(RefreshCheck &check, const RefreshFacts &facts);
 // then at most one update every progressSpacingNs while misses go on.
 ProgressLine observeFrame(RefreshCheck &check, const FrameSample &sample);
 
+// Takes what the compositor said of one frame's presentation, where presentation feedback is
+// the source: presented frames with the vsync flag are judged by the refresh counter's steps,
+// or where it has none by their times against the refresh period; a discarded frame with
+// the interval on missed its refresh. Feedback without the vsync flag ties nothing to the
+// refresh, and the check then judges no more.
+ProgressLine observePresentation(RefreshCheck &check, const PresentationEvent &event);
+
 // Settles the verdict at the end of the run, from whatever was seen.
 void finishRefreshCheck(RefreshCheck &check);
 
@@ -151,9 +191,9 @@ std::string progressLineText(const RefreshCheck &check, ProgressLine line);
 std::string summaryLineText(const RefreshCheck &check);
 
 // The viewer's hooks (refresh_watch.cpp): start-up names the output the window shows on
-// (empty: the primary), the frame callback calls watchRefresh once per frame right after
-// the buffer swap, with the game-mode context current; Escape calls reportRefreshSummary
-// before the program ends.
-void watchRefreshOn(const std::string &outputName);
+// (empty: the primary) and whether the refresh counter is XWayland's, the frame callback calls
+// watchRefresh once per frame right after the buffer swap, with the game-mode context current;
+// Escape calls reportRefreshSummary before the program ends.
+void watchRefreshOn(const std::string &outputName, bool counterEmulated);
 void watchRefresh();
 void reportRefreshSummary();

@@ -5,6 +5,7 @@
 #include "messages.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -22,10 +23,39 @@ double seconds(std::uint64_t ns) {
     return static_cast<double>(ns) / static_cast<double>(nsPerSecond);
 }
 
-const char *sourceName(RefreshSource source) {
-    switch (source) {
+// The presentation flags every presented frame had, as wp_presentation names them.
+std::string presentationText(const RefreshCheck &check) {
+    std::string text = "presentation feedback";
+    if (check.presentations == 0) {
+        return text;
+    }
+    constexpr std::pair<std::uint32_t, const char *> names[] = {
+        {presentedVsync, "vsync"},
+        {presentedHwClock, "hw_clock"},
+        {presentedHwCompletion, "hw_completion"},
+        {presentedZeroCopy, "zero_copy"},
+    };
+    const char *separator = ": ";
+    for (const auto &[flag, name] : names) {
+        if ((check.presentationFlags & flag) != 0) {
+            text += separator;
+            text += name;
+            separator = ", ";
+        }
+    }
+    if (check.presentationFlags == 0) {
+        text += ": no flags";
+    }
+    return text;
+}
+
+std::string sourceName(const RefreshCheck &check) {
+    switch (check.source) {
+    case RefreshSource::presentation:
+        return presentationText(check);
     case RefreshSource::syncCounter:
-        return "OML";
+        return check.counterEmulated ? "OML as emulated by XWayland; not the display's counter"
+                                     : "OML";
     case RefreshSource::displayMode:
         return "display mode";
     case RefreshSource::measured:
@@ -54,6 +84,11 @@ std::string cannotJudgeReason(const RefreshCheck &check) {
                          "period %.2f ms), so the swaps do not wait for the display refresh",
                          static_cast<double>(check.medianNs) / 1e6,
                          static_cast<double>(check.periodNs) / 1e6);
+    case Verdict::noPresentation:
+        return "the compositor sent no presentation feedback";
+    case Verdict::notVsynced:
+        return "the compositor's presentation feedback does not tie frames to the display "
+               "refresh (no vsync flag)";
     case Verdict::calibrating:
     case Verdict::judging:
         break;
@@ -84,7 +119,9 @@ std::string summaryLineText(const RefreshCheck &check) {
     }
     if (check.periodNs != 0) {
         text += formatted("refresh %.2f Hz (%s); ", 1e9 / static_cast<double>(check.periodNs),
-                          sourceName(check.source));
+                          sourceName(check).c_str());
+    } else if (check.source == RefreshSource::presentation) {
+        text += "refresh rate unknown (" + sourceName(check) + "); ";
     } else {
         text += "refresh rate unknown; ";
     }

@@ -11,10 +11,16 @@
 
 namespace {
 
+// Presentation feedback comes a few frames after the frame it tells of; the swap interval
+// of the latest frames is kept until then.
+constexpr std::int64_t intervalsKept = 64;
+
 struct RefreshWatch {
     std::string outputName;
+    bool counterEmulated = false;
     bool started = false;
     RefreshCheck check;
+    IntervalState intervals[intervalsKept] = {};
 };
 
 RefreshWatch refreshWatch;
@@ -28,15 +34,18 @@ IntervalState currentInterval() {
 
 } // namespace
 
-void watchRefreshOn(const std::string &outputName) {
+void watchRefreshOn(const std::string &outputName, bool counterEmulated) {
     refreshWatch.outputName = outputName;
+    refreshWatch.counterEmulated = counterEmulated;
 }
 
 void watchRefresh() {
     RefreshWatch &watch = refreshWatch;
     if (!watch.started) {
         watch.started = true;
-        startRefreshCheck(watch.check, lookAtRefresh(watch.outputName));
+        RefreshFacts facts = lookAtRefresh(watch.outputName);
+        facts.counterEmulated = watch.counterEmulated;
+        startRefreshCheck(watch.check, facts);
     }
     FrameSample sample;
     sample.timeNs = clockNowNs();
@@ -45,6 +54,20 @@ void watchRefresh() {
     const ProgressLine line = observeFrame(watch.check, sample);
     if (line != ProgressLine::none) {
         std::fprintf(stderr, "%s\n", progressLineText(watch.check, line).c_str());
+    }
+    watch.intervals[watch.check.frames % intervalsKept] = sample.interval;
+    PresentationEvent event;
+    while (nextPresentation(event)) {
+        // Feedback older than the intervals kept cannot be told apart and is left out.
+        if (event.frame <= 0 || event.frame > watch.check.frames ||
+            watch.check.frames - event.frame >= intervalsKept) {
+            continue;
+        }
+        event.interval = watch.intervals[event.frame % intervalsKept];
+        const ProgressLine told = observePresentation(watch.check, event);
+        if (told != ProgressLine::none) {
+            std::fprintf(stderr, "%s\n", progressLineText(watch.check, told).c_str());
+        }
     }
 }
 

@@ -165,11 +165,15 @@ void openDisplayWindow(const char *displayName, const std::vector<OutputFacts> &
         std::fprintf(stderr, "%s\n", choice.warning.c_str());
     }
     const bool xwayland = runsUnderXwayland(facts);
+    // XWayland's refresh counter is its own, on one output as on several.
+    watchRefreshOn(chosen >= 0 && (outputs.size() >= 2 || xwayland)
+                       ? outputs[static_cast<std::size_t>(chosen)].name
+                       : std::string(),
+                   xwayland);
     // One output: the screen is the output, as it always was.
-    if (chosen >= 0 && (outputs.size() >= 2 || xwayland)) {
-        const OutputFacts &output = outputs[static_cast<std::size_t>(chosen)];
-        watchRefreshOn(output.name);
-        openOutputWindow(displayName, output, !xwayland, gotWidth, gotHeight);
+    if (chosen >= 0 && outputs.size() >= 2) {
+        openOutputWindow(displayName, outputs[static_cast<std::size_t>(chosen)], !xwayland,
+                         gotWidth, gotHeight);
         return;
     }
     openScreenWindow(choice, gotWidth, gotHeight);

@@ -80,12 +80,16 @@ TEST(RefreshRules, StartFromWhatTheDisplayTells) {
         std::uint64_t periodNs;
         RefreshSource source;
     } cases[] = {
-        {{true, hz60, 0, "DUMMY1"}, true, hz60, RefreshSource::syncCounter},
+        {{true, hz60, 0, "DUMMY1", false, false}, true, hz60, RefreshSource::syncCounter},
         // A counter without a rate of its own takes the mode's, and is still the source.
-        {{true, 0, hz75, ""}, true, hz75, RefreshSource::syncCounter},
-        {{true, 0, 0, ""}, true, 0, RefreshSource::syncCounter},
-        {{false, 0, hz75, ""}, false, hz75, RefreshSource::displayMode},
-        {{false, 0, 0, ""}, false, 0, RefreshSource::none}, // Xvfb, or no context
+        {{true, 0, hz75, "", false, false}, true, hz75, RefreshSource::syncCounter},
+        {{true, 0, 0, "", false, false}, true, 0, RefreshSource::syncCounter},
+        {{false, 0, hz75, "", false, false}, false, hz75, RefreshSource::displayMode},
+        {{false, 0, 0, "", false, false}, false, 0, RefreshSource::none}, // Xvfb, or no context
+        // XWayland's counter is used, and named for what it is.
+        {{true, hz60, 0, "XWAYLAND0", true, false}, true, hz60, RefreshSource::syncCounter},
+        // Wayland: the compositor's feedback, whatever else is known.
+        {{false, 0, hz60, "DP-1", false, true}, false, hz60, RefreshSource::presentation},
     };
     for (const Case &c : cases) {
         RefreshCheck check;
@@ -94,6 +98,7 @@ TEST(RefreshRules, StartFromWhatTheDisplayTells) {
         EXPECT_EQ(check.periodNs, c.periodNs);
         EXPECT_EQ(check.source, c.source);
         EXPECT_EQ(check.outputName, c.facts.outputName);
+        EXPECT_EQ(check.counterEmulated, c.facts.counterEmulated);
     }
 }
 
@@ -339,6 +344,11 @@ TEST(RefreshCheckLines, Summaries) {
     check.outputName = "DUMMY1";
     EXPECT_EQ(summaryLineText(check).substr(0, 53),
               "moiravel-demo: 7200 frames in 120.0 s, on DUMMY1, ref");
+    // XWayland's counter is not the display's, and the summary says so.
+    check.counterEmulated = true;
+    EXPECT_NE(summaryLineText(check).find(
+                  "refresh 60.00 Hz (OML as emulated by XWayland; not the display's counter); "),
+              std::string::npos);
 
     // The interval off for the last 1000 frames, drawn at 500 frames/s.
     startRefreshCheck(check, false, 0, RefreshSource::none);
@@ -357,3 +367,127 @@ TEST(RefreshCheckLines, Summaries) {
 }
 
 } // namespace
+
+namespace {
+
+// Feedback of `count` frames, one a refresh, each with the given flags; frame i + 1 is
+// presented at sequence firstSequence + i, unless the sequence is 0 (the output has none).
+std::vector<PresentationEvent> steadyPresentations(int count, std::uint32_t flags,
+                                                   std::uint64_t firstSequence = 5000) {
+    std::vector<PresentationEvent> events(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        PresentationEvent &e = events[static_cast<std::size_t>(i)];
+        e.frame = i + 1;
+        e.timeNs = 2'000'000'000 + static_cast<std::uint64_t>(i) * hz60;
+        e.refreshNs = hz60;
+        e.sequence = firstSequence == 0 ? 0 : firstSequence + static_cast<std::uint64_t>(i);
+        e.flags = flags;
+        e.interval = IntervalState::on;
+    }
+    return events;
+}
+
+// Frame `frame` is presented `extra` refreshes late, and every later one with it.
+void presentLate(std::vector<PresentationEvent> &events, int frame, std::uint64_t extra) {
+    for (std::size_t i = static_cast<std::size_t>(frame - 1); i < events.size(); ++i) {
+        events[i].sequence += events[i].sequence != 0 ? extra : 0;
+        events[i].timeNs += extra * hz60;
+    }
+}
+
+constexpr std::uint32_t allFlags =
+    presentedVsync | presentedHwClock | presentedHwCompletion | presentedZeroCopy;
+
+} // namespace
+
+TEST(RefreshCheckPresentation, JudgesRecordedFeedback) {
+    struct Case {
+        const char *name;
+        std::function<std::vector<PresentationEvent>()> events;
+        Expected expected;
+        const char *summaryTail; // how the summary's source and verdict read
+    };
+    const Case cases[] = {
+        {"steady, on every refresh",
+         [] { return steadyPresentations(300, allFlags); },
+         {Verdict::judging},
+         "refresh 60.00 Hz (presentation feedback: vsync, hw_clock, hw_completion, zero_copy); "
+         "no refresh missed"},
+        {"the sequence jumps at frames 50 and 80",
+         [] {
+             auto e = steadyPresentations(300, presentedVsync);
+             presentLate(e, 50, 2);
+             presentLate(e, 80, 1);
+             return e;
+         },
+         {Verdict::judging, 3, 2, 2, 50},
+         "(presentation feedback: vsync); 3 refreshes missed in 2 places, longest 2, first at "
+         "frame 50"},
+        {"two frames discarded",
+         [] {
+             auto e = steadyPresentations(300, presentedVsync | presentedHwClock);
+             e[29].discarded = true;
+             e[30].discarded = true;
+             presentLate(e, 32, 0);
+             return e;
+         },
+         {Verdict::judging, 2, 2, 1, 30},
+         "(presentation feedback: vsync, hw_clock); 2 refreshes missed in 2 places"},
+        {"the sequence wraps around 2^64",
+         [] {
+             auto e = steadyPresentations(200, presentedVsync, maxU64 - 50);
+             presentLate(e, 60, 1);
+             return e;
+         },
+         {Verdict::judging, 1, 1, 1, 60},
+         "1 refresh missed in 1 place"},
+        {"vsync without a counter: the times against the refresh",
+         [] {
+             auto e = steadyPresentations(200, presentedVsync, 0);
+             presentLate(e, 70, 1);
+             return e;
+         },
+         {Verdict::judging, 1, 1, 1, 70},
+         "1 refresh missed in 1 place"},
+        {"no vsync flag (mutter headless)",
+         [] { return steadyPresentations(200, presentedHwCompletion); },
+         {Verdict::notVsynced},
+         "(presentation feedback: hw_completion); missed refreshes cannot be judged: the "
+         "compositor's presentation feedback does not tie frames to the display refresh (no "
+         "vsync flag)"},
+        {"no flags, no counter (weston)",
+         [] { return steadyPresentations(200, 0, 0); },
+         {Verdict::notVsynced},
+         "(presentation feedback: no flags); missed refreshes cannot be judged"},
+        {"no feedback at all",
+         [] { return std::vector<PresentationEvent>{}; },
+         {Verdict::noPresentation},
+         "refresh 60.00 Hz (presentation feedback); missed refreshes cannot be judged: the "
+         "compositor sent no presentation feedback"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RefreshFacts facts;
+        facts.modePeriodNs = hz60;
+        facts.presentation = true;
+        RefreshCheck check;
+        startRefreshCheck(check, facts);
+        // Each frame's feedback comes two frames after its swap.
+        const std::vector<PresentationEvent> events = c.events();
+        const std::vector<FrameSample> swaps = steadyFrames(300, hz60);
+        for (std::size_t i = 0; i < swaps.size(); ++i) {
+            observeFrame(check, swaps[i]);
+            if (i >= 2 && i - 2 < events.size()) {
+                observePresentation(check, events[i - 2]);
+            }
+        }
+        finishRefreshCheck(check);
+        EXPECT_EQ(check.verdict, c.expected.verdict);
+        EXPECT_EQ(check.missed, c.expected.missed);
+        EXPECT_EQ(check.places, c.expected.places);
+        EXPECT_EQ(check.longest, c.expected.longest);
+        EXPECT_EQ(check.firstMissFrame, c.expected.firstMissFrame);
+        EXPECT_NE(summaryLineText(check).find(c.summaryTail), std::string::npos)
+            << summaryLineText(check);
+    }
+}

@@ -1,5 +1,5 @@
-// The overlay's 9x15 glyphs drawn with glBitmap from the table generated from misc-fixed 9x15
-// (overlay_glyphs.inc, made by tools/make_glyph_table.py).
+// The overlay's 9x15 glyphs drawn with glBitmap from the table of GLUT's own 9x15 glyphs
+// (overlay_glyphs.inc, made by tools/glyph_table/).
 //
 // What it does not do: draw strings, or set the colour or the raster position.
 #include "bitmap_font.h"

@@ -1,9 +1,10 @@
-// The overlay's 9x15 bitmap font without any window system's help: the glyphs of the X11
-// misc-fixed 9x15 font for ISO 8859-1 (generated into overlay_glyphs.inc), and drawing one of
-// them at the raster position as glutBitmapCharacter does with GLUT_BITMAP_9_BY_15.
+// The overlay's 9x15 bitmap font without any window system's help: GLUT's own
+// GLUT_BITMAP_9_BY_15 glyphs for characters 1..255 (read back from what freeglut draws, into
+// overlay_glyphs.inc), and drawing one of them at the raster position as glutBitmapCharacter
+// does, pixel for pixel and with the same advance.
 //
 // What it does not do: choose the font the overlay draws with (the platform's overlayFont()
-// and drawCharacter() do), or draw characters the font lacks (127..159 among others).
+// and drawCharacter() do), or draw character 0, which GLUT draws nothing for either.
 #pragma once
 
 // One glyph as glBitmap takes it: a width x height bitmap whose origin lies xorig pixels
@@ -20,9 +21,10 @@ struct Glyph {
     const unsigned char *bits;
 };
 
-// The glyph of character (0..255, ISO 8859-1); nullptr where the font has none.
+// The glyph of character (ISO 8859-1); nullptr for 0 and outside 1..255. Characters GLUT only
+// moves over (the space, 127..159, 0xa0) have an empty bitmap and an advance.
 const Glyph *overlayGlyph(int character);
 
 // Draws character at the current raster position and moves the position right by its
-// advance; nothing where the font has no glyph. Leaves the pixel unpack state as it was.
+// advance; nothing where there is no glyph. Leaves the pixel unpack state as it was.
 void drawOverlayGlyph(int character);

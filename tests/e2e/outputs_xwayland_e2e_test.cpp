@@ -171,7 +171,10 @@ TEST_F(ChosenOutputXwayland, ListOutputsNamesBothWithTheirGeometry) {
         std::string line;
         ASSERT_TRUE(std::getline(lines, line)) << viewer().out();
         SCOPED_TRACE(line);
-        EXPECT_TRUE(o.name == "XWAYLAND" + std::to_string(i)) << o.name;
+        // XWayland names its outputs XWAYLAND0, XWAYLAND1... (Debian 12), or after the
+        // compositor's own outputs (Debian 13: weston's X1, mutter's Meta-0).
+        EXPECT_FALSE(o.name.empty());
+        EXPECT_NE(o.name, outputs_[1 - i].name);
         const std::string start = std::to_string(i) + ": " + o.name + " at " + std::to_string(o.x) +
                                   ",0, " + sizeText(o.width, o.height) + ", mode " +
                                   sizeText(o.width, o.height) + " at ";

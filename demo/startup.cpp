@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "backend_choice.h"
 #include "display_probe.h"
 #include "frame.h"
 #include "full_screen_window.h"
@@ -14,6 +15,7 @@
 #include "state.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -218,6 +220,14 @@ int runViewer(int argc, char **argv) {
                    stdout);
         return 0;
     }
+    // The backend decides which window system takes its options, so it is chosen first.
+    const BackendChoice backend = chooseBackend(platformBackends(), backendArgument(argc, argv),
+                                                std::getenv(backendVariable));
+    if (backend.backend == nullptr) {
+        std::fprintf(stderr, "%s\n", demoMessage(backend.error + " (see --help)").c_str());
+        return usageErrorStatus;
+    }
+    usePlatformBackend(*backend.backend);
     const char *displayName = displayArgument(argc, argv);
     initWindowSystem(argc, argv);
     const ViewerOptions options = parseViewerOptions(argc, argv);

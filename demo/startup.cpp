@@ -128,7 +128,7 @@ DesktopRect rectAfterSwitch(const char *displayName, const OutputFacts &output,
 }
 
 // On a desktop of several outputs, switches the chosen output alone to README.txt's size
-// (not under XWayland, where clients cannot switch modes) and opens the window over it.
+// (not under a compositor, where clients cannot switch modes) and opens the window over it.
 void openOutputWindow(const char *displayName, const OutputFacts &output, bool maySwitch,
                       int &gotWidth, int &gotHeight) {
     DesktopRect target{output.x, output.y, output.width, output.height};
@@ -166,12 +166,14 @@ void openDisplayWindow(const char *displayName, const std::vector<OutputFacts> &
     if (!choice.warning.empty()) {
         std::fprintf(stderr, "%s\n", choice.warning.c_str());
     }
-    const bool xwayland = runsUnderXwayland(facts);
-    // One output: the screen is the output, as it always was.
-    if (chosen >= 0 && (outputs.size() >= 2 || xwayland)) {
+    // Under a compositor (XWayland, or Wayland itself) the window goes on the chosen output
+    // and no mode is switched. Elsewhere, one output: the screen is the output, as it always
+    // was.
+    const bool compositor = compositorPlacesWindows(facts);
+    if (chosen >= 0 && (outputs.size() >= 2 || compositor)) {
         const OutputFacts &output = outputs[static_cast<std::size_t>(chosen)];
         watchRefreshOn(output.name);
-        openOutputWindow(displayName, output, !xwayland, gotWidth, gotHeight);
+        openOutputWindow(displayName, output, !compositor, gotWidth, gotHeight);
         return;
     }
     openScreenWindow(choice, gotWidth, gotHeight);

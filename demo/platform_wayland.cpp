@@ -481,6 +481,8 @@ void drawCharacter(void *, int) {
 DisplayServerFacts probeDisplayServer(const char *) {
     DisplayServerFacts facts;
     facts.waylandCompositor = true;
+    std::string why;
+    connection(why);
     for (const std::unique_ptr<Output> &output : state.outputs) {
         facts.outputNames.push_back(output->facts.name);
     }

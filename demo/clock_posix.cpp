@@ -1,8 +1,12 @@
 // The presentation clock on POSIX systems: CLOCK_MONOTONIC, which no change of the wall clock
 // moves.
-#include "platform.h"
+#include "clock_posix.h"
+
+#include "refresh_check.h"
 
 #include <ctime>
+
+namespace posix {
 
 std::uint64_t clockNowNs() {
     timespec now{};
@@ -10,3 +14,5 @@ std::uint64_t clockNowNs() {
     return static_cast<std::uint64_t>(now.tv_sec) * nsPerSecond +
            static_cast<std::uint64_t>(now.tv_nsec);
 }
+
+} // namespace posix

@@ -17,7 +17,14 @@ bool runsUnderXwayland(const DisplayServerFacts &facts) {
     return false;
 }
 
+bool compositorPlacesWindows(const DisplayServerFacts &facts) {
+    return facts.waylandCompositor || runsUnderXwayland(facts);
+}
+
 DisplayChoice chooseDisplayWindow(const DisplayServerFacts &facts) {
+    if (facts.waylandCompositor) {
+        return {false, {}};
+    }
     if (runsUnderXwayland(facts)) {
         return {false, demoWarning("running under XWayland; the display mode is not switched, "
                                    "the window goes full screen on the chosen output, and "

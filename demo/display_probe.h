@@ -24,11 +24,16 @@ struct DisplayServerFacts {
     bool xwaylandExtension = false;       // the server announces the XWAYLAND extension
     std::vector<std::string> outputNames; // RandR output names, e.g. "XWAYLAND0", "DP-1"
     ModeListing modeListing = ModeListing::NotProbed;
+    bool waylandCompositor = false; // the display is a Wayland compositor, reached natively
 };
 
 // True when the server is XWayland: it announces the XWAYLAND extension, or an
 // output of it is named "XWAYLAND…" (releases without the extension).
 bool runsUnderXwayland(const DisplayServerFacts &facts);
+
+// True when the compositor, not the viewer, decides where windows go and the display mode
+// cannot be switched by a client: under XWayland, or on a Wayland compositor natively.
+bool compositorPlacesWindows(const DisplayServerFacts &facts);
 
 struct DisplayChoice {
     bool gameMode = true; // request GLUT game mode; otherwise open the full-screen window
@@ -38,7 +43,9 @@ struct DisplayChoice {
 // Game mode is requested, as on any ordinary X server, unless the server is
 // XWayland (it can only emulate a mode change by scaling the window, and some
 // releases end the connection when asked for their modes) or fails to list its
-// video modes. A server without the mode extension still gets the request:
+// video modes, or is a Wayland compositor (no client switches its modes; the window goes
+// full screen on the output, and its buffer is the output's size in pixels, so no warning).
+// A server without the mode extension still gets the request:
 // GLUT then fails cleanly and start-up falls back to the window itself.
 DisplayChoice chooseDisplayWindow(const DisplayServerFacts &facts);
 

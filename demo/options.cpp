@@ -17,12 +17,30 @@ constexpr std::string_view versionOption = "--version";
 constexpr std::string_view listOutputsOption = "--list-outputs";
 constexpr std::string_view restoreDisplayOption = "--restore-display";
 constexpr std::string_view outputOption = "--output";
+constexpr std::string_view backendOption = "--backend";
+
+// Whether word is option, given as "option VALUE" or "option=VALUE".
+bool isValueOption(std::string_view word, std::string_view option) {
+    return word == option ||
+           (word.starts_with(option) && word.size() > option.size() && word[option.size()] == '=');
+}
+
+// The value of an option that isValueOption found at argv[i], moving i past a separate value;
+// null where a separate value is missing.
+const char *optionValue(int argc, char **argv, int &i, std::string_view option) {
+    const std::string_view word = argv[i];
+    if (word == option) {
+        return i + 1 < argc ? argv[++i] : nullptr;
+    }
+    return argv[i] + option.size() + 1;
+}
 
 } // namespace
 
 std::string helpText() {
     return std::string("usage: ") + std::string(programName) +
-           " [--output NAME|INDEX] [--list-outputs] [--restore-display] [--help] [--version]\n"
+           " [--output NAME|INDEX] [--backend NAME] [--list-outputs] [--restore-display]\n"
+           "       [--help] [--version]\n"
            "\n"
            "Shows 0Image.ppm .. 3Image.ppm from the working directory full screen, texel for\n"
            "display pixel, at the resolution the first line of README.txt gives\n"
@@ -31,6 +49,9 @@ std::string helpText() {
            "\n"
            "  --output NAME|INDEX  the output (monitor) to show the images on, by its name or\n"
            "                       its index in --list-outputs (default: the primary output)\n"
+           "  --backend NAME       the display system to run on: x11 (the default) or\n"
+           "                       wayland on Linux, win32 on Windows; MOIRAVEL_BACKEND in\n"
+           "                       the environment names one too, and the option wins\n"
            "  --list-outputs       one line per output: index, name, position and size,\n"
            "                       current mode and rate, the modes of README.txt's size,\n"
            "                       and which is the primary\n"
@@ -75,24 +96,17 @@ ViewerOptions parseViewerOptions(int argc, char **argv) {
             action = ViewerAction::listOutputs;
         } else if (word == restoreDisplayOption) {
             action = ViewerAction::restoreDisplay;
-        } else if (word == outputOption || word.starts_with(std::string(outputOption) + "=")) {
-            std::string_view value;
-            if (word == outputOption) {
-                if (i + 1 >= argc) {
-                    options.action = ViewerAction::usageError;
-                    options.error = std::string(outputOption) + " needs an output's name or index";
-                    return options;
-                }
-                value = argv[++i];
-            } else {
-                value = word.substr(outputOption.size() + 1);
-            }
-            if (value.empty()) {
+        } else if (isValueOption(word, outputOption) || isValueOption(word, backendOption)) {
+            const bool output = isValueOption(word, outputOption);
+            const char *value = optionValue(argc, argv, i, output ? outputOption : backendOption);
+            if (value == nullptr || *value == '\0') {
                 options.action = ViewerAction::usageError;
-                options.error = std::string(outputOption) + " needs an output's name or index";
+                options.error = output
+                                    ? std::string(outputOption) + " needs an output's name or index"
+                                    : std::string(backendOption) + " needs a backend's name";
                 return options;
             }
-            options.output = value;
+            (output ? options.output : options.backend) = value;
         } else {
             options.action = ViewerAction::usageError;
             options.error = "unknown option \"" + std::string(word) + "\"";
@@ -101,4 +115,14 @@ ViewerOptions parseViewerOptions(int argc, char **argv) {
     }
     options.action = action;
     return options;
+}
+
+const char *backendArgument(int argc, char **argv) {
+    const char *value = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (isValueOption(argv[i], backendOption)) {
+            value = optionValue(argc, argv, i, backendOption);
+        }
+    }
+    return value;
 }

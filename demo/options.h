@@ -17,8 +17,9 @@ enum class ViewerAction {
 
 struct ViewerOptions {
     ViewerAction action = ViewerAction::run;
-    std::string output; // --output's value; empty: the default output
-    std::string error;  // for usageError: one line without the program's name
+    std::string output;  // --output's value; empty: the default output
+    std::string backend; // --backend's value; empty: not given (backend_choice.h chooses)
+    std::string error;   // for usageError: one line without the program's name
 };
 
 // Reads argv[1..argc-1]. The last of --help, --version, --list-outputs and --restore-display
@@ -29,6 +30,11 @@ ViewerOptions parseViewerOptions(int argc, char **argv);
 // Whether the arguments ask for --help or --version, which need no display: they are
 // answered before the window system is started.
 bool asksForHelpOrVersion(int argc, char **argv);
+
+// --backend's value (the last given), read before the window system starts: the backend
+// decides which window system takes its options. Null where it is not given or lacks its
+// value (parseViewerOptions then says so).
+const char *backendArgument(int argc, char **argv);
 
 // The texts printed for --help and --version, each ending in a newline.
 std::string helpText();

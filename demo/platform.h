@@ -1,11 +1,18 @@
 // The platform layer: the few things the viewer needs that differ by system. The viewer's
 // own files call these and nothing of GLUT, X11, GLX or Windows directly.
 //
-// A backend provides every function below, in files of its own that the build chooses:
-//   - the window system: platform_glut.cpp (GLUT, on X11 and on Windows);
-//   - the display and its windows: platform_x11.cpp, or platform_win32.cpp;
-//   - presentation (clock, refresh counter, refresh rate, swap control): platform_glx.cpp with
-//     clock_posix.cpp, or platform_win32.cpp.
+// Each function is defined once, in platform_dispatch.cpp, and forwards to the backend chosen
+// at start-up (platform_backend.h, backend_choice.h). A backend provides every function below,
+// in files of its own, each in a namespace of its own, that the build chooses:
+//   - the window system: platform_glut.cpp (glut::, GLUT, on X11 and on Windows);
+//   - the display and its windows: platform_x11.cpp with platform_randr.cpp (x11::), or
+//     platform_win32.cpp with platform_win32_outputs.cpp (win32::);
+//   - presentation (clock, refresh counter, refresh rate, swap control): platform_glx.cpp
+//     (glx::) with clock_posix.cpp (posix::), or platform_win32.cpp.
+// The Wayland backend has all three in files of its own: platform_wayland.cpp with
+// platform_wayland_keys.cpp (wayland::) and platform_egl.cpp (egl::). One small file per
+// backend builds its table from these (platform_x11_backend.cpp, platform_wayland_backend.cpp,
+// platform_win32_backend.cpp).
 // Entry points are looked up by name through gl_entry::lookupEntryPoint (gl_entry/lookup.h),
 // the entry-point table's own lookup, and nothing else. The image reader's file access is
 // apart (file_map.h): it needs no display.

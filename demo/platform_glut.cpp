@@ -3,9 +3,11 @@
 //
 // What it does not do: look at the display or the placement of windows, or read clocks and
 // refresh counters (the display's and the presentation's platform files do).
-#include "platform.h"
+#include "platform_glut.h"
 
 #include <GL/freeglut.h>
+
+namespace glut {
 
 void initWindowSystem(int &argc, char **argv) {
     glutInit(&argc, argv);
@@ -71,3 +73,5 @@ void *overlayFont() {
 void drawCharacter(void *font, int character) {
     glutBitmapCharacter(font, character);
 }
+
+} // namespace glut

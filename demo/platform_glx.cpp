@@ -4,7 +4,7 @@
 //
 // What it does not do: judge the frames (refresh_check.cpp), keep the clock (clock_posix.cpp),
 // or open or place windows.
-#include "platform.h"
+#include "platform_glx.h"
 
 #include "swap_interval.h"
 
@@ -14,6 +14,8 @@
 #include <X11/extensions/Xrandr.h>
 
 #include <cstring>
+
+namespace glx {
 
 namespace {
 
@@ -173,3 +175,5 @@ bool passSwapInterval(int interval) {
     }
     return false;
 }
+
+} // namespace glx

@@ -7,7 +7,7 @@
 // mode back must work from a thread of its own and after GLUT's connection is lost.
 //
 // What it does not do: list the outputs for the choice (platform_x11.cpp), or open windows.
-#include "platform.h"
+#include "platform_x11.h"
 
 #include "messages.h"
 #include "mode_record.h"
@@ -34,6 +34,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+
+namespace x11 {
 
 namespace {
 
@@ -474,3 +476,5 @@ std::string restoreModeLeftBehind(const char *displayName) {
     unlink(path.c_str());
     return restoredLine(record);
 }
+
+} // namespace x11

@@ -5,7 +5,7 @@
 // What it does not do: look at the display before game mode (Windows has no X server to ask;
 // game mode is requested wherever the desktop is one output), or read a refresh counter (WGL
 // has none; frame times are judged against the display mode's rate).
-#include "platform.h"
+#include "platform_win32.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -17,6 +17,8 @@
 #include <GL/gl.h>
 
 #include <cstring>
+
+namespace win32 {
 
 DisplayServerFacts probeDisplayServer(const char *) {
     return {};
@@ -122,3 +124,5 @@ bool passSwapInterval(int interval) {
     swapInterval(interval);
     return true;
 }
+
+} // namespace win32

@@ -9,7 +9,7 @@
 //
 // What it does not do: open or place windows, keep a record of a switch on disk (nothing
 // outlives the process to mend), or switch more than one output.
-#include "platform.h"
+#include "platform_win32.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -19,6 +19,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+
+namespace win32 {
 
 namespace {
 
@@ -218,3 +220,5 @@ std::string restoreModeLeftBehind(const char *) {
     // that process ended, as it does for every CDS_FULLSCREEN switch.
     return {};
 }
+
+} // namespace win32

@@ -8,7 +8,7 @@
 // What it does not do: open windows, change a display setting, or talk to GLX beyond asking
 // for the current window (platform_glx.cpp reads the refresh counter and sets the swap
 // interval).
-#include "platform.h"
+#include "platform_x11.h"
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
@@ -25,6 +25,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+
+namespace x11 {
 
 // The probe uses XCB rather than a second Xlib connection: XCB hands back an X
 // error as a value of the one request and a broken connection as a state of
@@ -392,3 +394,5 @@ bool askForFullScreenOn(const DesktopRect &target) {
     XFlush(display);
     return true;
 }
+
+} // namespace x11

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "backend_choice.h"
 #include "display_probe.h"
 #include "frame.h"
 #include "full_screen_window.h"
@@ -14,6 +15,7 @@
 #include "state.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -126,7 +128,7 @@ DesktopRect rectAfterSwitch(const char *displayName, const OutputFacts &output,
 }
 
 // On a desktop of several outputs, switches the chosen output alone to README.txt's size
-// (not under XWayland, where clients cannot switch modes) and opens the window over it.
+// (not under a compositor, where clients cannot switch modes) and opens the window over it.
 void openOutputWindow(const char *displayName, const OutputFacts &output, bool maySwitch,
                       int &gotWidth, int &gotHeight) {
     DesktopRect target{output.x, output.y, output.width, output.height};
@@ -164,15 +166,18 @@ void openDisplayWindow(const char *displayName, const std::vector<OutputFacts> &
     if (!choice.warning.empty()) {
         std::fprintf(stderr, "%s\n", choice.warning.c_str());
     }
+    // Under a compositor (XWayland, or Wayland itself) no mode is switched. XWayland's
+    // refresh counter is its own, on one output as on several.
     const bool xwayland = runsUnderXwayland(facts);
-    // XWayland's refresh counter is its own, on one output as on several.
-    watchRefreshOn(chosen >= 0 && (outputs.size() >= 2 || xwayland)
+    const bool compositor = compositorPlacesWindows(facts);
+    watchRefreshOn(chosen >= 0 && (outputs.size() >= 2 || compositor)
                        ? outputs[static_cast<std::size_t>(chosen)].name
                        : std::string(),
                    xwayland);
-    // One output: the screen is the output, as it always was.
-    if (chosen >= 0 && outputs.size() >= 2) {
-        openOutputWindow(displayName, outputs[static_cast<std::size_t>(chosen)], !xwayland,
+    // A native Wayland window always goes on the chosen output. Elsewhere, one output: the
+    // screen is the output, as it always was.
+    if (chosen >= 0 && (outputs.size() >= 2 || (compositor && !xwayland))) {
+        openOutputWindow(displayName, outputs[static_cast<std::size_t>(chosen)], !compositor,
                          gotWidth, gotHeight);
         return;
     }
@@ -222,6 +227,14 @@ int runViewer(int argc, char **argv) {
                    stdout);
         return 0;
     }
+    // The backend decides which window system takes its options, so it is chosen first.
+    const BackendChoice backend = chooseBackend(platformBackends(), backendArgument(argc, argv),
+                                                std::getenv(backendVariable));
+    if (backend.backend == nullptr) {
+        std::fprintf(stderr, "%s\n", demoMessage(backend.error + " (see --help)").c_str());
+        return usageErrorStatus;
+    }
+    usePlatformBackend(*backend.backend);
     const char *displayName = displayArgument(argc, argv);
     initWindowSystem(argc, argv);
     const ViewerOptions options = parseViewerOptions(argc, argv);

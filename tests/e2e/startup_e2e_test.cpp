@@ -1,4 +1,5 @@
 // Start-up and the ways the viewer ends: console output, exit statuses, which files it opens.
+#include "backend_choice.h"
 #include "display_probe.h"
 #include "outputs.h"
 #include "platform.h"
@@ -8,12 +9,28 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace moiravel::e2e {
 namespace {
 
-class StartupE2eTest : public ViewerTest {};
+// What the tests ask of the display themselves (its probe, its outputs) goes through the
+// backend the viewer uses there: under weston_native the viewer's Wayland backend.
+class StartupE2eTest : public ViewerTest {
+  protected:
+    void SetUp() override {
+        ViewerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure() || server().waylandDisplay().empty()) {
+            return;
+        }
+        setenv("WAYLAND_DISPLAY", server().waylandDisplay().c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", server().runtimeDir().c_str(), 1);
+        const BackendChoice wayland = chooseBackend(platformBackends(), "wayland", nullptr);
+        ASSERT_NE(wayland.backend, nullptr) << wayland.error;
+        usePlatformBackend(*wayland.backend);
+    }
+};
 
 // Names of the files in `dir` opened since the watch began.
 class OpenWatch {
@@ -123,6 +140,8 @@ constexpr DisplayExpectation displayExpectations[] = {
     // Never asked: some XWayland releases go down when asked for their video modes.
     {xtest::XServerKind::WestonXwayland, true, false, ModeListing::NotProbed},
     {xtest::XServerKind::MutterXwayland, true, false, ModeListing::NotProbed},
+    // The viewer's Wayland backend: no game mode asked for, nothing to warn of.
+    {xtest::XServerKind::WestonNative, false, false, ModeListing::NotProbed},
 };
 const std::string xwaylandWarning =
     "moiravel-demo: warning: running under XWayland; the display mode is not switched, the "
@@ -144,6 +163,7 @@ TEST_F(StartupE2eTest, TheViewersProbeTellsTheServersApart) {
     const DisplayServerFacts facts = probeDisplayServer(server().displayName().c_str());
     EXPECT_EQ(runsUnderXwayland(facts), expected.xwaylandWarning);
     EXPECT_EQ(facts.modeListing, expected.modeListing);
+    EXPECT_EQ(facts.waylandCompositor, serverKind == xtest::XServerKind::WestonNative);
     EXPECT_FALSE(facts.outputNames.empty()) << "every server here has RandR outputs";
     std::string names;
     for (const std::string &name : facts.outputNames) {
@@ -232,7 +252,8 @@ TEST_F(StartupE2eTest, AReadmeSmallerThanTheDisplayGetsThePictureOneToOneAtTheLo
     // Where game mode reports success (Xorg's dummy driver), the viewer takes the display for
     // README.txt's size and has nothing to warn of; its picture still keeps to the area.
     const DisplayExpectation &expected = expectationForThisServer();
-    const bool fallback = expected.gameModeRefused || expected.xwaylandWarning;
+    const bool fallback = expected.gameModeRefused || expected.xwaylandWarning ||
+                          serverKind == xtest::XServerKind::WestonNative;
     EXPECT_EQ(viewer().err().find("moiravel-demo: warning: the display is 800x600, not the "
                                   "640x480 of README.txt; the picture is drawn one to one in the "
                                   "lower left 640x480 and the rest is black\n") !=

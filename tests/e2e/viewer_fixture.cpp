@@ -58,6 +58,8 @@ const char *serverOption(xtest::XServerKind kind) {
         return "weston_xwayland_two_outputs";
     case xtest::XServerKind::MutterXwaylandTwoMonitors:
         return "mutter_xwayland_two_monitors";
+    case xtest::XServerKind::WestonNative:
+        return "weston_native";
     }
     return "unknown";
 }
@@ -217,16 +219,24 @@ void ViewerTest::writeImages(int width, int height, const std::set<int> &skip) {
 
 void ViewerTest::start(const std::map<std::string, std::string> &env,
                        const std::vector<std::string> &args) {
-    // The screen clear of the previous test's viewer (its window and the frame that held it),
-    // so that nothing of its picture is taken for the new one's. The compositor's own windows
-    // stay.
-    auto [leftover, clear] = client().waitUntil(
-        [this](const Screenshot &) { return !client().anyWindowShown(); }, startTimeout);
-    if (!clear) {
-        saveForDiagnosis(leftover, "window-left-over");
-    }
-    EXPECT_TRUE(clear) << "a window of an earlier program is still on the screen";
     std::map<std::string, std::string> viewerEnv = env;
+    if (!server().waylandDisplay().empty()) {
+        // The viewer as weston's own client: weston's output window always covers the Xvfb,
+        // and the previous viewer's surface went with its process.
+        viewerEnv["WAYLAND_DISPLAY"] = server().waylandDisplay();
+        viewerEnv["XDG_RUNTIME_DIR"] = server().runtimeDir();
+        viewerEnv.try_emplace("MOIRAVEL_BACKEND", "wayland");
+    } else {
+        // The screen clear of the previous test's viewer (its window and the frame that held
+        // it), so that nothing of its picture is taken for the new one's. The compositor's own
+        // windows stay.
+        auto [leftover, clear] = client().waitUntil(
+            [this](const Screenshot &) { return !client().anyWindowShown(); }, startTimeout);
+        if (!clear) {
+            saveForDiagnosis(leftover, "window-left-over");
+        }
+        EXPECT_TRUE(clear) << "a window of an earlier program is still on the screen";
+    }
     if (!server().authorityFile().empty()) {
         viewerEnv["XAUTHORITY"] = server().authorityFile();
     }

@@ -141,6 +141,8 @@ const char *toString(XServerKind kind) {
         return "weston+XWayland with two outputs";
     case XServerKind::MutterXwaylandTwoMonitors:
         return "mutter+XWayland with two monitors";
+    case XServerKind::WestonNative:
+        return "weston native";
     }
     return "?";
 }
@@ -149,8 +151,12 @@ std::string XServer::unavailableReason(XServerKind kind) {
     if (kind == XServerKind::Xvfb) {
         return executable(xvfbPath) ? "" : std::string(xvfbPath) + " is not installed (xvfb)";
     }
-    if (kind == XServerKind::WestonXwaylandTwoOutputs && !executable(xvfbPath)) {
+    if ((kind == XServerKind::WestonXwaylandTwoOutputs || kind == XServerKind::WestonNative) &&
+        !executable(xvfbPath)) {
         return std::string(xvfbPath) + " is not installed (xvfb)";
+    }
+    if (kind == XServerKind::WestonNative) {
+        return executable(westonPath) ? "" : std::string(westonPath) + " is not installed (weston)";
     }
     if (kind == XServerKind::WestonXwayland || kind == XServerKind::WestonXwaylandTwoOutputs) {
         if (!executable(westonPath)) {
@@ -310,7 +316,8 @@ XServer::XServer(XServerKind kind, int width, int height)
     if (!why.empty()) {
         throw std::runtime_error(why);
     }
-    if (kind == XServerKind::WestonXwayland || kind == XServerKind::WestonXwaylandTwoOutputs) {
+    if (kind == XServerKind::WestonXwayland || kind == XServerKind::WestonXwaylandTwoOutputs ||
+        kind == XServerKind::WestonNative) {
         startWeston();
     } else if (kind == XServerKind::MutterXwayland ||
                kind == XServerKind::MutterXwaylandTwoMonitors) {
@@ -406,6 +413,10 @@ void XServer::startWeston() {
     ChildProcess(help).waitFor(std::chrono::seconds(10));
     const WestonOptions chosen =
         westonOptions(readTextFile(dir_ / "help.out") + readTextFile(dir_ / "help.err"));
+    if (kind_ == XServerKind::WestonNative) {
+        startWestonNative(chosen);
+        return;
+    }
 
     // The directory of the test's own runtime files (weston's socket): mkdtemp made it 0700,
     // as weston demands.
@@ -496,6 +507,69 @@ std::vector<std::string> XServer::westonOnHostArguments(const WestonOptions &cho
             "--log=" + (dir_ / "server.err").string()};
 }
 
+namespace {
+
+// Whether a viewable top-level window of width x height lies at the origin of the display:
+// weston's x11 backend shows its output there once it is up.
+bool outputWindowShown(const std::string &displayName, int width, int height) {
+    Display *host = XOpenDisplay(displayName.c_str());
+    if (host == nullptr) {
+        return false;
+    }
+    bool shown = false;
+    Window rootReturn = 0;
+    Window parentReturn = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(host, DefaultRootWindow(host), &rootReturn, &parentReturn, &children, &count)) {
+        for (unsigned int k = 0; k < count; ++k) {
+            XWindowAttributes a;
+            shown = shown ||
+                    (XGetWindowAttributes(host, children[k], &a) && a.map_state == IsViewable &&
+                     a.x == 0 && a.y == 0 && a.width == width && a.height == height);
+        }
+        XFree(children);
+    }
+    XCloseDisplay(host);
+    return shown;
+}
+
+} // namespace
+
+// weston's x11 backend with one output window the size of its Xvfb, and nothing of its
+// shell over it: no panel, no screen lock. Ready once its socket is there and its output's
+// window shows.
+void XServer::startWestonNative(const WestonOptions &chosen) {
+    startHostXvfb(width_, height_);
+    displayName_ = hostDisplayName_;
+    waylandDisplay_ = "wayland-moiravel";
+    writeTextFile(dir_ / "weston.ini", "[core]\nidle-time=0\n\n"
+                                       "[shell]\npanel-position=none\nlocking=false\n");
+    SpawnOptions options;
+    options.argv = {westonPath,
+                    "--backend=" + chosen.x11Backend,
+                    "--use-pixman",
+                    "--width=" + std::to_string(width_),
+                    "--height=" + std::to_string(height_),
+                    "--socket=" + waylandDisplay_,
+                    "--config=" + (dir_ / "weston.ini").string(),
+                    "--log=" + (dir_ / "server.err").string()};
+    options.setEnv["DISPLAY"] = hostDisplayName_;
+    options.setEnv["XDG_RUNTIME_DIR"] = dir_.path().string();
+    options.unsetEnv = {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XAUTHORITY"};
+    options.stdoutFile = dir_ / "server.out";
+    options.stderrFile = dir_ / "weston.stderr";
+    process_ = std::make_unique<ChildProcess>(options);
+    auto deadline = std::chrono::steady_clock::now() + startTimeout;
+    while (!std::filesystem::exists(dir_ / waylandDisplay_) ||
+           !outputWindowShown(hostDisplayName_, width_, height_)) {
+        if (std::chrono::steady_clock::now() >= deadline || !process_->running()) {
+            failStart("showed no output");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 void XServer::startMutter() {
     makeXSocketDir();
     std::error_code error;
@@ -579,7 +653,8 @@ std::string XServer::log() const {
     if (kind_ == XServerKind::XorgDummy || kind_ == XServerKind::XorgDummyTwoOutputs) {
         text += readTextFile(dir_ / "Xorg.log");
     }
-    if (kind_ == XServerKind::WestonXwayland || kind_ == XServerKind::WestonXwaylandTwoOutputs) {
+    if (kind_ == XServerKind::WestonXwayland || kind_ == XServerKind::WestonXwaylandTwoOutputs ||
+        kind_ == XServerKind::WestonNative) {
         text += readTextFile(dir_ / "weston.stderr"); // XWayland's own messages land here
     }
     constexpr size_t keep = 4000;

@@ -29,6 +29,11 @@ enum class XServerKind {
     // and under mutter with two headless virtual monitors.
     WestonXwaylandTwoOutputs,
     MutterXwaylandTwoMonitors,
+    // weston's x11 backend on an Xvfb of the size given, with one output window over the
+    // whole Xvfb, for the viewer's Wayland backend: the display is that Xvfb (screenshots show
+    // weston's output, keys and the pointer reach weston's seat), and the viewer reaches
+    // weston through waylandDisplay() in runtimeDir().
+    WestonNative,
 };
 constexpr XServerKind allXServerKinds[] = {XServerKind::Xvfb,
                                            XServerKind::XorgDummy,
@@ -36,7 +41,8 @@ constexpr XServerKind allXServerKinds[] = {XServerKind::Xvfb,
                                            XServerKind::MutterXwayland,
                                            XServerKind::XorgDummyTwoOutputs,
                                            XServerKind::WestonXwaylandTwoOutputs,
-                                           XServerKind::MutterXwaylandTwoMonitors};
+                                           XServerKind::MutterXwaylandTwoMonitors,
+                                           XServerKind::WestonNative};
 
 // The size of the second output of the XWayland kinds that have two.
 constexpr int secondOutputWidth = 1024;
@@ -68,7 +74,9 @@ class XServer {
     // Whether a kind that failed to start is a reason to skip rather than to fail: a
     // compositor needs more of the machine (a working runtime directory, its shell, a session
     // bus) than an X server.
-    static bool startFailureSkips(XServerKind kind) { return underCompositor(kind); }
+    static bool startFailureSkips(XServerKind kind) {
+        return underCompositor(kind) || kind == XServerKind::WestonNative;
+    }
     static bool hasTwoOutputs(XServerKind kind) {
         return kind == XServerKind::WestonXwaylandTwoOutputs ||
                kind == XServerKind::MutterXwaylandTwoMonitors;
@@ -87,6 +95,10 @@ class XServer {
     // While the server runs, this process's own XAUTHORITY names it too, for its Xlib and
     // XCB connections.
     const std::string &authorityFile() const { return authorityFile_; }
+    // For WestonNative: the compositor's socket (WAYLAND_DISPLAY) and the directory it lies
+    // in (XDG_RUNTIME_DIR); empty for the other kinds.
+    const std::string &waylandDisplay() const { return waylandDisplay_; }
+    std::string runtimeDir() const { return dir_.path().string(); }
     int width() const { return width_; }
     int height() const { return height_; }
     bool running() { return process_ && process_->running(); }
@@ -104,6 +116,7 @@ class XServer {
     void startHostXvfb(int width, int height);
     std::vector<std::string> westonOnHostArguments(const WestonOptions &chosen);
     void startMutter();
+    void startWestonNative(const WestonOptions &chosen);
     void restoreAuthority();
     [[noreturn]] void failStart(const std::string &what);
 
@@ -115,6 +128,7 @@ class XServer {
     std::string authorityFile_;
     std::optional<std::string> previousAuthority_; // this process's XAUTHORITY before
     std::unique_ptr<ChildProcess> process_;
+    std::string waylandDisplay_;
     std::string hostDisplayName_;               // the Xvfb under weston's x11 backend
     std::unique_ptr<ChildProcess> hostProcess_; // that Xvfb
 };

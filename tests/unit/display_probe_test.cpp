@@ -65,6 +65,7 @@ TEST(ChooseDisplayWindow, GameModeExceptUnderXwaylandOrWhenModesCannotBeListed) 
          true,
          nullptr},
         {"lower case is another name", {false, {"xwayland0"}, ModeListing::Works}, true, nullptr},
+        {"Wayland natively", {false, {}, ModeListing::NotProbed, true}, false, nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.server);
@@ -80,6 +81,9 @@ TEST(ChooseDisplayWindow, GameModeExceptUnderXwaylandOrWhenModesCannotBeListed) 
         }
     }
     EXPECT_EQ(chooseDisplayWindow({true, {}, ModeListing::NotProbed}).warning, xwaylandWarning);
+    EXPECT_TRUE(compositorPlacesWindows({false, {}, ModeListing::NotProbed, true}));
+    EXPECT_TRUE(compositorPlacesWindows({false, {"XWAYLAND0"}, ModeListing::NotProbed}));
+    EXPECT_FALSE(compositorPlacesWindows({false, {"DP-1"}, ModeListing::Works}));
 }
 
 // weston 11+ gives the unframed window the screen at once; weston 10 leaves it at (32, 64)

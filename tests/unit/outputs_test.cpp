@@ -1,3 +1,4 @@
+#include "backend_choice.h"
 #include "mode_record.h"
 #include "options.h"
 #include "outputs.h"
@@ -192,9 +193,14 @@ TEST(ViewerOptions, ActionsValuesAndUsageErrors) {
         ViewerAction action;
         const char *output;
         const char *error;
+        const char *backend = "";
     };
     const Case cases[] = {
         {{}, ViewerAction::run, "", ""},
+        {{"--backend", "wayland", "--output=1"}, ViewerAction::run, "1", "", "wayland"},
+        {{"--backend=x11", "--list-outputs"}, ViewerAction::listOutputs, "", "", "x11"},
+        {{"--backend"}, ViewerAction::usageError, "", "--backend needs a backend's name"},
+        {{"--backend="}, ViewerAction::usageError, "", "--backend needs a backend's name"},
         {{"--output", "DUMMY1"}, ViewerAction::run, "DUMMY1", ""},
         {{"--output=1"}, ViewerAction::run, "1", ""},
         {{"--list-outputs"}, ViewerAction::listOutputs, "", ""},
@@ -221,7 +227,51 @@ TEST(ViewerOptions, ActionsValuesAndUsageErrors) {
         EXPECT_EQ(options.error, c.error);
         if (c.action != ViewerAction::usageError) {
             EXPECT_EQ(options.output, c.output);
+            EXPECT_EQ(options.backend, c.backend);
+            EXPECT_STREQ(backendArgument(static_cast<int>(argv.size()), argv.data()),
+                         *c.backend != '\0' ? c.backend : nullptr);
         }
+    }
+}
+
+// --backend wins over MOIRAVEL_BACKEND; without either, the first of the default choice that
+// finds what it needs, else the build's first.
+TEST(ViewerOptions, BackendChoice) {
+    PlatformBackend first{};
+    first.name = "first";
+    first.inDefaultChoice = true;
+    first.offersWhatItNeeds = [] { return false; };
+    PlatformBackend asked{};
+    asked.name = "asked";
+    PlatformBackend ready{};
+    ready.name = "ready";
+    ready.inDefaultChoice = true;
+    const PlatformBackend *const all[] = {&first, &asked, &ready};
+    const PlatformBackend *const unfit[] = {&first, &asked};
+    struct Case {
+        std::span<const PlatformBackend *const> backends;
+        const char *option;
+        const char *environment;
+        const PlatformBackend *chosen;
+        const char *error;
+    };
+    const Case cases[] = {
+        {all, nullptr, nullptr, &ready, ""},
+        {unfit, "", "", &first, ""},
+        {all, "asked", "first", &asked, ""},
+        {all, nullptr, "asked", &asked, ""},
+        {all, "", "asked", &asked, ""},
+        {all, "wayland", "asked", nullptr,
+         "--backend: unknown backend \"wayland\"; this build has first, asked, ready"},
+        {unfit, nullptr, "x11", nullptr,
+         "MOIRAVEL_BACKEND: unknown backend \"x11\"; this build has first, asked"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.option ? c.option : "(none)") + " / " +
+                     (c.environment ? c.environment : "(none)"));
+        const BackendChoice choice = chooseBackend(c.backends, c.option, c.environment);
+        EXPECT_EQ(choice.backend, c.chosen);
+        EXPECT_EQ(choice.error, c.error);
     }
 }
 

@@ -1,0 +1,89 @@
+// The Wayland backend (wayland::): the functions of platform.h it answers, and what its
+// files share: the compositor connection and its globals (platform_wayland.cpp), the
+// keyboard and pointer (platform_wayland_keys.cpp) and GL through EGL (platform_egl.h).
+//
+// What it does not do: switch modes (no Wayland client can) or read a refresh counter
+// (presentation feedback is not used yet).
+#pragma once
+
+#include "platform.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct wl_display;
+struct wl_output;
+struct wl_seat;
+
+namespace wayland {
+
+// One wl_output as its events have described it.
+struct Output {
+    wl_output *output = nullptr;
+    std::uint32_t globalName = 0;
+    OutputFacts facts; // the size is the current mode's, in pixels
+    int scale = 1;
+};
+
+// The compositor connection and the outputs it lists, in the order it announced them.
+struct Connection {
+    wl_display *display = nullptr;
+    std::vector<std::unique_ptr<Output>> outputs;
+};
+
+// The connection, made at the first call; null where the compositor cannot be reached or
+// lacks what the backend needs (wl_compositor, xdg_wm_base, wl_seat, a wl_output). `why`
+// then says why.
+Connection *connection(std::string &why);
+
+// Ends the run over a connection that broke: one line on standard error, status 1.
+[[noreturn]] void endOnLostConnection();
+
+// Whether WAYLAND_DISPLAY is set and the compositor offers what the backend needs, EGL
+// included.
+bool offersWhatItNeeds();
+
+void initWindowSystem(int &argc, char **argv);
+bool enterGameMode(const char *modeString, int &width, int &height);
+void leaveGameMode();
+int screenWidth();
+int screenHeight();
+void createWindow(const char *title, int x, int y, int width, int height, bool unframed);
+void askForFullScreen();
+bool askForFullScreenOn(const DesktopRect &target);
+void takeKeyboardAndHidePointer();
+void runMainLoop(const WindowCallbacks &callbacks);
+void swapBuffers();
+void *overlayFont();
+void drawCharacter(void *font, int character);
+DisplayServerFacts probeDisplayServer(const char *displayName);
+bool lookAtCurrentWindow(WindowPlacement &placement);
+std::vector<OutputFacts> listOutputs(const char *displayName);
+bool switchOutputMode(const char *displayName, const OutputFacts &output, const OutputMode &mode,
+                      std::string &why);
+void restoreOutputMode();
+std::string restoreModeLeftBehind(const char *displayName);
+RefreshFacts lookAtRefresh(const std::string &outputName);
+std::uint64_t readRefreshCounter();
+bool nextPresentation(PresentationEvent &event);
+bool passSwapInterval(int interval);
+
+// platform_wayland_keys.cpp: the seat's keyboard and pointer.
+
+// Listens to the seat: keys become the characters GLUT would hand the keyboard callback.
+void watchSeat(wl_seat *seat);
+
+// Hides the pointer over the window from now on.
+void hidePointer();
+
+// The characters typed since the last call, repeats due by nowNs included.
+std::vector<unsigned char> takeTypedKeys(std::uint64_t nowNs);
+
+// The character a key's symbol and its text stand for, as GLUT hands it (Escape is 27);
+// 0 for a key that types none the viewer could take. utf32 is what xkbcommon makes of the
+// key with the modifiers held.
+unsigned char keyCharacter(std::uint32_t keysym, std::uint32_t utf32);
+
+} // namespace wayland

@@ -2,8 +2,9 @@
 // the full-screen xdg_toplevel with its EGL window, the main loop, and the answers of
 // platform.h that a Wayland client gives (no mode switch, no refresh counter).
 //
-// What it does not do: keys and the pointer (platform_wayland_keys.cpp), EGL itself
-// (platform_egl.cpp), or the glyphs' bitmaps (bitmap_font.h, GLUT's 9x15 drawn without
+// What it does not do: keys and the pointer (platform_wayland_keys.cpp), presentation
+// feedback (platform_wayland_presentation.cpp), EGL itself (platform_egl.cpp), or the
+// glyphs' bitmaps (bitmap_font.h, GLUT's 9x15 drawn without
 // GLUT).
 #include "platform_wayland.h"
 
@@ -167,6 +168,8 @@ void onGlobal(void *, wl_registry *registry, std::uint32_t name, const char *int
             bind<wl_output>(registry, name, wl_output_interface, version, outputVersion);
         wl_output_add_listener(output->output, &outputListener, output.get());
         state.outputs.push_back(std::move(output));
+    } else {
+        bindPresentation(registry, name, interface, version);
     }
 }
 
@@ -189,6 +192,7 @@ void disconnect() {
     }
     state = {};
     globals = {};
+    forgetPresentation();
 }
 
 std::string missingGlobals() {
@@ -297,6 +301,15 @@ void dispatchWithoutWaiting() {
         wl_display_cancel_read(display);
     }
     if (wl_display_dispatch_pending(display) < 0) {
+        endOnLostConnection();
+    }
+}
+
+// Damages the whole buffer and swaps: weston's pixman renderer otherwise shows a frame whose
+// clear was not scissored as black.
+void showFrame() {
+    wl_surface_damage_buffer(window.surface, 0, 0, INT32_MAX, INT32_MAX);
+    if (!egl::swapBuffers() || wl_display_get_error(state.display) != 0) {
         endOnLostConnection();
     }
 }
@@ -417,7 +430,8 @@ void createWindow(const char *title, int x, int y, int, int, bool) {
     }
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    swapBuffers();
+    // Not one of the viewer's frames: no feedback, and the frames' numbers start after it.
+    showFrame();
     roundTrip();
 }
 
@@ -461,13 +475,10 @@ void runMainLoop(const WindowCallbacks &callbacks) {
     }
 }
 
-// Damages the whole buffer: weston's pixman renderer otherwise shows a frame whose clear
-// was not scissored as black.
+// The feedback is asked for before the swap, which commits the surface it tells of.
 void swapBuffers() {
-    wl_surface_damage_buffer(window.surface, 0, 0, INT32_MAX, INT32_MAX);
-    if (!egl::swapBuffers() || wl_display_get_error(state.display) != 0) {
-        endOnLostConnection();
-    }
+    askForPresentation(window.surface);
+    showFrame();
 }
 
 void *overlayFont() {
@@ -533,16 +544,14 @@ RefreshFacts lookAtRefresh(const std::string &outputName) {
         facts.modePeriodNs = output->facts.current.periodNs;
         facts.outputName = output->facts.name;
     }
+    // Also where the compositor offers no wp_presentation: the summary then says that the
+    // compositor sent no presentation feedback.
+    facts.presentation = true;
     return facts;
 }
 
 std::uint64_t readRefreshCounter() {
     return 0;
-}
-
-// wp_presentation feedback is not asked for yet; frames are judged by their times.
-bool nextPresentation(PresentationEvent &) {
-    return false;
 }
 
 bool passSwapInterval(int interval) {

@@ -1,9 +1,10 @@
 // The Wayland backend (wayland::): the functions of platform.h it answers, and what its
 // files share: the compositor connection and its globals (platform_wayland.cpp), the
-// keyboard and pointer (platform_wayland_keys.cpp) and GL through EGL (platform_egl.h).
+// keyboard and pointer (platform_wayland_keys.cpp), presentation feedback
+// (platform_wayland_presentation.cpp) and GL through EGL (platform_egl.h).
 //
-// What it does not do: switch modes (no Wayland client can) or read a refresh counter
-// (presentation feedback is not used yet).
+// What it does not do: switch modes (no Wayland client can) or read a refresh counter (the
+// compositor's presentation feedback tells of each frame instead).
 #pragma once
 
 #include "platform.h"
@@ -15,7 +16,9 @@
 
 struct wl_display;
 struct wl_output;
+struct wl_registry;
 struct wl_seat;
+struct wl_surface;
 
 namespace wayland {
 
@@ -85,5 +88,20 @@ std::vector<unsigned char> takeTypedKeys(std::uint64_t nowNs);
 // 0 for a key that types none the viewer could take. utf32 is what xkbcommon makes of the
 // key with the modifiers held.
 unsigned char keyCharacter(std::uint32_t keysym, std::uint32_t utf32);
+
+// platform_wayland_presentation.cpp: presentation feedback.
+
+// Binds the global `name` where it is the compositor's wp_presentation (the first one);
+// false, with nothing bound, for any other.
+bool bindPresentation(wl_registry *registry, std::uint32_t name, const char *interface,
+                      std::uint32_t version);
+
+// Forgets wp_presentation and what it told, with the connection it came on.
+void forgetPresentation();
+
+// Numbers the buffer swap about to be made (from 1) and, where the compositor offers
+// wp_presentation, asks what becomes of it: call before each of the viewer's swaps, which
+// commit `surface`.
+void askForPresentation(wl_surface *surface);
 
 } // namespace wayland

@@ -73,6 +73,10 @@ struct PresentationEvent {
     IntervalState interval = IntervalState::off; // the swap interval the frame ran under
 };
 
+// Presentation feedback comes a few frames after the frame it tells of: the viewer keeps the
+// swap interval of this many recent frames for it, and feedback older than that is left out.
+inline constexpr int presentationFramesKept = 64;
+
 inline constexpr std::uint64_t nsPerSecond = 1'000'000'000;
 
 // Frames with the interval on that decide whether the swaps are paced (and,

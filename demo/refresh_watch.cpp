@@ -11,9 +11,7 @@
 
 namespace {
 
-// Presentation feedback comes a few frames after the frame it tells of; the swap interval
-// of the latest frames is kept until then.
-constexpr std::int64_t intervalsKept = 64;
+constexpr std::int64_t intervalsKept = presentationFramesKept;
 
 struct RefreshWatch {
     std::string outputName;

@@ -1,5 +1,7 @@
 // The missed-refresh check without a display: its counting rules on made-up sequences of
-// refresh counters and frame times, and the lines it writes.
+// refresh counters and frame times, the lines it writes, and the queue that holds the
+// compositor's presentation feedback for it.
+#include "presentation_queue.h"
 #include "refresh_check.h"
 
 #include <gtest/gtest.h>
@@ -490,4 +492,37 @@ TEST(RefreshCheckPresentation, JudgesRecordedFeedback) {
         EXPECT_NE(summaryLineText(check).find(c.summaryTail), std::string::npos)
             << summaryLineText(check);
     }
+}
+
+// The compositor's feedback waits in a fixed ring until the watch takes it: in order, the
+// oldest giving way when the watch falls that far behind, and the numbers it sends in 32-bit
+// halves put together.
+TEST(RefreshCheckPresentation, QueueKeepsTheLatestFeedbackInOrder) {
+    PresentationQueue queue;
+    PresentationEvent taken;
+    EXPECT_FALSE(popPresentation(queue, taken));
+    const int pushed = presentationsQueued + 10;
+    for (int frame = 1; frame <= pushed; ++frame) {
+        PresentationEvent event;
+        event.frame = frame;
+        event.discarded = frame % 3 == 0;
+        pushPresentation(queue, event);
+        if (frame == 2) {
+            ASSERT_TRUE(popPresentation(queue, taken));
+            EXPECT_EQ(taken.frame, 1);
+        }
+    }
+    for (int frame = pushed - presentationsQueued + 1; frame <= pushed; ++frame) {
+        ASSERT_TRUE(popPresentation(queue, taken)) << "frame " << frame;
+        EXPECT_EQ(taken.frame, frame);
+        EXPECT_EQ(taken.discarded, frame % 3 == 0) << "frame " << frame;
+    }
+    EXPECT_FALSE(popPresentation(queue, taken));
+
+    EXPECT_EQ(joinHalves(0, 7), 7u);
+    EXPECT_EQ(joinHalves(0x12345678, 0x9abcdef0), 0x123456789abcdef0u);
+    EXPECT_EQ(joinHalves(0xffffffff, 0xffffffff), maxU64);
+    EXPECT_EQ(splitTimeNs(0, 0, 999'999'999), 999'999'999u);
+    EXPECT_EQ(splitTimeNs(0, 4'000'000'000u, 5), 4'000'000'000u * nsPerSecond + 5);
+    EXPECT_EQ(splitTimeNs(1, 2, 3), ((std::uint64_t{1} << 32) + 2) * nsPerSecond + 3);
 }

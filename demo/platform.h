@@ -10,7 +10,8 @@
 //   - presentation (clock, refresh counter, refresh rate, swap control): platform_glx.cpp
 //     (glx::) with clock_posix.cpp (posix::), or platform_win32.cpp.
 // The Wayland backend has all three in files of its own: platform_wayland.cpp with
-// platform_wayland_keys.cpp (wayland::) and platform_egl.cpp (egl::). One small file per
+// platform_wayland_keys.cpp and platform_wayland_presentation.cpp (wayland::) and
+// platform_egl.cpp (egl::). One small file per
 // backend builds its table from these (platform_x11_backend.cpp, platform_wayland_backend.cpp,
 // platform_win32_backend.cpp).
 // Entry points are looked up by name through gl_entry::lookupEntryPoint (gl_entry/lookup.h),

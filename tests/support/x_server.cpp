@@ -29,6 +29,19 @@ constexpr const char *dbusRunSessionPath = "/usr/bin/dbus-run-session";
 constexpr const char *xSocketDir = "/tmp/.X11-unix";
 constexpr auto startTimeout = std::chrono::seconds(30);
 
+// The start of every Xorg config here: no input devices or GPUs of the machine, no VT
+// switching, and the dummy driver's device section up to its options.
+constexpr const char *xorgDummyHead = "Section \"ServerFlags\"\n"
+                                      "  Option \"AutoAddDevices\" \"false\"\n"
+                                      "  Option \"AutoAddGPU\" \"false\"\n"
+                                      "  Option \"AllowMouseOpenFail\" \"true\"\n"
+                                      "  Option \"DontVTSwitch\" \"true\"\n"
+                                      "EndSection\n"
+                                      "Section \"Device\"\n"
+                                      "  Identifier \"moiravel-dummy\"\n"
+                                      "  Driver \"dummy\"\n"
+                                      "  VideoRam 256000\n";
+
 bool executable(const char *path) {
     return access(path, X_OK) == 0;
 }
@@ -201,17 +214,8 @@ void XServer::writeXorgConfig() {
     const double clockMHz = htotal * static_cast<double>(vtotal) * 60.0 / 1e6;
     const std::string mode = std::to_string(w) + "x" + std::to_string(h);
     std::ostringstream conf;
-    conf << "Section \"ServerFlags\"\n"
-            "  Option \"AutoAddDevices\" \"false\"\n"
-            "  Option \"AutoAddGPU\" \"false\"\n"
-            "  Option \"AllowMouseOpenFail\" \"true\"\n"
-            "  Option \"DontVTSwitch\" \"true\"\n"
-            "EndSection\n"
-            "Section \"Device\"\n"
-            "  Identifier \"moiravel-dummy\"\n"
-            "  Driver \"dummy\"\n"
-            "  VideoRam 256000\n"
-            "EndSection\n"
+    conf << xorgDummyHead
+         << "EndSection\n"
             "Section \"Monitor\"\n"
             "  Identifier \"moiravel-monitor\"\n"
             "  HorizSync 1.0-1000.0\n"
@@ -263,17 +267,8 @@ void XServer::writeTwoOutputsConfig() {
     width_ = 3200;
     height_ = 1080;
     std::ostringstream conf;
-    conf << "Section \"ServerFlags\"\n"
-            "  Option \"AutoAddDevices\" \"false\"\n"
-            "  Option \"AutoAddGPU\" \"false\"\n"
-            "  Option \"AllowMouseOpenFail\" \"true\"\n"
-            "  Option \"DontVTSwitch\" \"true\"\n"
-            "EndSection\n"
-            "Section \"Device\"\n"
-            "  Identifier \"moiravel-dummy\"\n"
-            "  Driver \"dummy\"\n"
-            "  VideoRam 256000\n"
-            "  Option \"Monitor-DUMMY0\" \"stim\"\n"
+    conf << xorgDummyHead
+         << "  Option \"Monitor-DUMMY0\" \"stim\"\n"
             "  Option \"Monitor-DUMMY1\" \"ctrl\"\n"
             "EndSection\n"
             "Section \"Monitor\"\n"

@@ -107,11 +107,7 @@ struct Resources {
         const int count = xcb_randr_get_screen_resources_current_modes_length(reply.get());
         for (int m = 0; m < count; ++m) {
             if (modes[m].id == id) {
-                const xcb_randr_mode_info_t &info = modes[m];
-                return {info.id, info.width, info.height,
-                        modeLinePeriodNs(info.dot_clock, info.htotal, info.vtotal,
-                                         (info.mode_flags & XCB_RANDR_MODE_FLAG_INTERLACE) != 0,
-                                         (info.mode_flags & XCB_RANDR_MODE_FLAG_DOUBLE_SCAN) != 0)};
+                return modeOf(modes[m]);
             }
         }
         return {};

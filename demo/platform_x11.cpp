@@ -117,7 +117,8 @@ ModeListing listVideoModes(xcb_connection_t *connection, int screenNumber) {
     return reply ? ModeListing::Works : ModeListing::Fails;
 }
 
-// The output's modes as RandR describes them in the screen's resources.
+} // namespace
+
 OutputMode modeOf(const xcb_randr_mode_info_t &info) {
     OutputMode mode;
     mode.id = info.id;
@@ -128,6 +129,8 @@ OutputMode modeOf(const xcb_randr_mode_info_t &info) {
                                      (info.mode_flags & XCB_RANDR_MODE_FLAG_DOUBLE_SCAN) != 0);
     return mode;
 }
+
+namespace {
 
 std::vector<OutputFacts> activeOutputs(xcb_connection_t *connection, xcb_window_t root) {
     std::vector<OutputFacts> outputs;

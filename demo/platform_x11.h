@@ -6,6 +6,8 @@
 
 #include "platform.h"
 
+#include <xcb/randr.h>
+
 namespace x11 {
 
 DisplayServerFacts probeDisplayServer(const char *displayName);
@@ -13,6 +15,9 @@ bool lookAtCurrentWindow(WindowPlacement &placement);
 bool askForFullScreenOn(const DesktopRect &target);
 void takeKeyboardAndHidePointer();
 std::vector<OutputFacts> listOutputs(const char *displayName);
+
+// A mode as RandR describes it in the screen's resources: its id, size and refresh period.
+OutputMode modeOf(const xcb_randr_mode_info_t &info);
 
 // platform_randr.cpp
 bool switchOutputMode(const char *displayName, const OutputFacts &output, const OutputMode &mode,

@@ -282,6 +282,9 @@ void armWaysOut() {
     sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::thread(waitForEndingSignal, signals).detach();
+    // A write to a connection the server has closed must come back as EPIPE, for Xlib to
+    // call onLostDisplay, rather than end the process with the mode still switched.
+    std::signal(SIGPIPE, SIG_IGN);
     XSetIOErrorHandler(onLostDisplay);
 }
 

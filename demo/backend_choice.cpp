@@ -34,9 +34,16 @@ BackendChoice chooseBackend(std::span<const PlatformBackend *const> backends,
     if (environmentValue != nullptr && *environmentValue != '\0') {
         return byName(backends, environmentValue, backendVariable);
     }
+    // A backend that has looked and found what it needs (a compositor) comes before one that
+    // needs nothing checked beforehand (X11, whose GLUT says itself what it lacks).
     for (const PlatformBackend *backend : backends) {
-        if (backend->inDefaultChoice &&
-            (backend->offersWhatItNeeds == nullptr || backend->offersWhatItNeeds())) {
+        if (backend->inDefaultChoice && backend->offersWhatItNeeds != nullptr &&
+            backend->offersWhatItNeeds()) {
+            return {backend, {}};
+        }
+    }
+    for (const PlatformBackend *backend : backends) {
+        if (backend->inDefaultChoice && backend->offersWhatItNeeds == nullptr) {
             return {backend, {}};
         }
     }

@@ -1,6 +1,7 @@
 // The choice of the platform backend before the window system starts: the one --backend
-// names, else the one MOIRAVEL_BACKEND names, else the first of the build's backends that is
-// in the default choice and finds what it needs.
+// names, else the one MOIRAVEL_BACKEND names, else the first of the build's backends in the
+// default choice that looks for what it needs and finds it, else the first in the default
+// choice that needs nothing checked, else the build's first.
 //
 // What it does not do: read the arguments or the environment (the caller passes their
 // values), or start the backend.

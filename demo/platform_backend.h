@@ -16,9 +16,9 @@
 struct PlatformBackend {
     const char *name; // as --backend and MOIRAVEL_BACKEND spell it
 
-    // Whether this backend is taken when none is asked for by name: the first of the
-    // build's list that is in the default choice and (where offersWhatItNeeds is set)
-    // finds what it needs.
+    // Whether this backend is taken when none is asked for by name: of those in the default
+    // choice, the first whose offersWhatItNeeds finds what it needs, else the first without
+    // one (backend_choice.h).
     bool inDefaultChoice;
     bool (*offersWhatItNeeds)();
 

@@ -9,11 +9,11 @@
 
 namespace wayland {
 
-// Out of the default choice until the viewer's end-to-end suites pass on it: only
-// --backend wayland or MOIRAVEL_BACKEND=wayland picks it, and the default stays X11.
+// The default wherever a compositor answers at WAYLAND_DISPLAY with what the backend needs
+// (xdg-shell, a seat, an output, EGL with desktop OpenGL); else X11 follows.
 extern const PlatformBackend backend = {
     "wayland",
-    false,
+    true,
     wayland::offersWhatItNeeds,
     wayland::initWindowSystem,
     wayland::enterGameMode,

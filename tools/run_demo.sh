@@ -19,10 +19,28 @@ make_images() {
     "$build/make_images/moiravel-make-images" --screen "$1" --out "$run"
 }
 
-if [ -n "${DISPLAY:-}" ] && size=$(screen_size "$DISPLAY") && [ -n "$size" ]; then
-    make_images "$size"
-    echo "Starting the viewer on $DISPLAY at $size (Escape quits)."
-    cd "$run" && exec "$build/demo/moiravel-demo"
+# The current mode of the output the viewer takes by default (the primary, else the one at
+# the desktop's origin), as the viewer lists it through the backend it runs on; asked where
+# no README.txt lies, so that the primary's line ends with "; primary".
+primary_mode() {
+    local listing mode
+    listing=$(cd "$build" && "$build/demo/moiravel-demo" --list-outputs 2>/dev/null) || return 0
+    mode=$(sed -n 's/^[0-9]*: .*, mode \([0-9]*x[0-9]*\) at .*; primary$/\1/p' <<<"$listing")
+    [ -n "$mode" ] ||
+        mode=$(sed -n 's/^[0-9]*: .* at 0,0, .*, mode \([0-9]*x[0-9]*\) at .*/\1/p' <<<"$listing")
+    head -n 1 <<<"$mode"
+}
+
+if [ -n "${WAYLAND_DISPLAY:-}${DISPLAY:-}" ]; then
+    size=$(primary_mode || true)
+    if [ -z "$size" ] && [ -n "${DISPLAY:-}" ]; then
+        size=$(screen_size "$DISPLAY" || true)
+    fi
+    if [ -n "$size" ]; then
+        make_images "$size"
+        echo "Starting the viewer on ${WAYLAND_DISPLAY:-$DISPLAY} at $size (Escape quits)."
+        cd "$run" && exec "$build/demo/moiravel-demo"
+    fi
 fi
 
 # No display: a virtual one, a few seconds of the viewer, a screenshot.

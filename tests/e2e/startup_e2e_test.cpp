@@ -156,8 +156,10 @@ constexpr DisplayExpectation displayExpectations[] = {
 };
 const std::string xwaylandWarning =
     "moiravel-demo: warning: running under XWayland; the display mode is not switched, the "
-    "window goes full screen on the chosen output, and texels land one to one on display "
-    "pixels only at a desktop scale of 100%\n";
+    "window goes full screen on the chosen output, texels land one to one on display pixels "
+    "only at a desktop scale of 100%, and the refresh counter is XWayland's; the native "
+    "Wayland backend (--backend wayland) draws one to one at any scale and reports the "
+    "compositor's presentation feedback\n";
 const std::string gameModeRefused = "moiravel-demo: warning: cannot enter game mode";
 
 const DisplayExpectation &expectationForThisServer() {

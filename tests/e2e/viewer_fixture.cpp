@@ -225,7 +225,6 @@ void ViewerTest::start(const std::map<std::string, std::string> &env,
         // and the previous viewer's surface went with its process.
         viewerEnv["WAYLAND_DISPLAY"] = server().waylandDisplay();
         viewerEnv["XDG_RUNTIME_DIR"] = server().runtimeDir();
-        viewerEnv.try_emplace("MOIRAVEL_BACKEND", "wayland");
     } else {
         // The screen clear of the previous test's viewer (its window and the frame that held
         // it), so that nothing of its picture is taken for the new one's. The compositor's own

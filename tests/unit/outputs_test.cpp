@@ -235,7 +235,8 @@ TEST(ViewerOptions, ActionsValuesAndUsageErrors) {
 }
 
 // --backend wins over MOIRAVEL_BACKEND; without either, the first of the default choice that
-// finds what it needs, else the build's first.
+// looks for what it needs and finds it, then the first that needs nothing checked, else the
+// build's first.
 TEST(ViewerOptions, BackendChoice) {
     PlatformBackend first{};
     first.name = "first";
@@ -246,8 +247,13 @@ TEST(ViewerOptions, BackendChoice) {
     PlatformBackend ready{};
     ready.name = "ready";
     ready.inDefaultChoice = true;
+    PlatformBackend found{};
+    found.name = "found";
+    found.inDefaultChoice = true;
+    found.offersWhatItNeeds = [] { return true; };
     const PlatformBackend *const all[] = {&first, &asked, &ready};
     const PlatformBackend *const unfit[] = {&first, &asked};
+    const PlatformBackend *const foundLast[] = {&ready, &first, &found};
     struct Case {
         std::span<const PlatformBackend *const> backends;
         const char *option;
@@ -257,6 +263,8 @@ TEST(ViewerOptions, BackendChoice) {
     };
     const Case cases[] = {
         {all, nullptr, nullptr, &ready, ""},
+        {foundLast, nullptr, nullptr, &found, ""},
+        {foundLast, "ready", nullptr, &ready, ""},
         {unfit, "", "", &first, ""},
         {all, "asked", "first", &asked, ""},
         {all, nullptr, "asked", &asked, ""},

@@ -1,5 +1,6 @@
 #include "keyboard.h"
 
+#include "frame_log_writer.h"
 #include "platform.h"
 #include "refresh_check.h"
 #include "swap_interval.h"
@@ -42,6 +43,7 @@ KeyRequest applyKey(DemoState &state, unsigned char key) {
 }
 
 void handleKey(unsigned char key, int, int) {
+    noteFrameLogKey(key);
     switch (applyKey(demoState, key)) {
     case KeyRequest::toggleSwapInterval:
         toggleSwapInterval();

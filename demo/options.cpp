@@ -18,6 +18,19 @@ constexpr std::string_view listOutputsOption = "--list-outputs";
 constexpr std::string_view restoreDisplayOption = "--restore-display";
 constexpr std::string_view outputOption = "--output";
 constexpr std::string_view backendOption = "--backend";
+constexpr std::string_view frameLogOption = "--frame-log";
+
+// The options that take a value: the option, its field, and what a missing value lacks.
+struct ValueOption {
+    std::string_view option;
+    std::string ViewerOptions::*field;
+    const char *needs;
+};
+constexpr ValueOption valueOptions[] = {
+    {outputOption, &ViewerOptions::output, "an output's name or index"},
+    {backendOption, &ViewerOptions::backend, "a backend's name"},
+    {frameLogOption, &ViewerOptions::frameLog, "a file's name"},
+};
 
 // Whether word is option, given as "option VALUE" or "option=VALUE".
 bool isValueOption(std::string_view word, std::string_view option) {
@@ -35,12 +48,21 @@ const char *optionValue(int argc, char **argv, int &i, std::string_view option) 
     return argv[i] + option.size() + 1;
 }
 
+const ValueOption *valueOptionOf(std::string_view word) {
+    for (const ValueOption &option : valueOptions) {
+        if (isValueOption(word, option.option)) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::string helpText() {
     return std::string("usage: ") + std::string(programName) +
-           " [--output NAME|INDEX] [--backend NAME] [--list-outputs] [--restore-display]\n"
-           "       [--help] [--version]\n"
+           " [--output NAME|INDEX] [--backend NAME] [--frame-log FILE.csv]\n"
+           "       [--list-outputs] [--restore-display] [--help] [--version]\n"
            "\n"
            "Shows 0Image.ppm .. 3Image.ppm from the working directory full screen, texel for\n"
            "display pixel, at the resolution the first line of README.txt gives\n"
@@ -53,6 +75,9 @@ std::string helpText() {
            "                       default where a compositor answers at WAYLAND_DISPLAY)\n"
            "                       or x11 (XWayland too), on Windows win32; MOIRAVEL_BACKEND\n"
            "                       in the environment names one too, and the option wins\n"
+           "  --frame-log FILE.csv one row per frame (times, refresh counter, missed\n"
+           "                       refreshes, swap interval, mode, subimage, offset, keys),\n"
+           "                       written at Escape or when a signal ends the run\n"
            "  --list-outputs       one line per output: index, name, position and size,\n"
            "                       current mode and rate, the modes of README.txt's size,\n"
            "                       and which is the primary\n"
@@ -97,17 +122,14 @@ ViewerOptions parseViewerOptions(int argc, char **argv) {
             action = ViewerAction::listOutputs;
         } else if (word == restoreDisplayOption) {
             action = ViewerAction::restoreDisplay;
-        } else if (isValueOption(word, outputOption) || isValueOption(word, backendOption)) {
-            const bool output = isValueOption(word, outputOption);
-            const char *value = optionValue(argc, argv, i, output ? outputOption : backendOption);
+        } else if (const ValueOption *taken = valueOptionOf(word); taken != nullptr) {
+            const char *value = optionValue(argc, argv, i, taken->option);
             if (value == nullptr || *value == '\0') {
                 options.action = ViewerAction::usageError;
-                options.error = output
-                                    ? std::string(outputOption) + " needs an output's name or index"
-                                    : std::string(backendOption) + " needs a backend's name";
+                options.error = std::string(taken->option) + " needs " + taken->needs;
                 return options;
             }
-            (output ? options.output : options.backend) = value;
+            options.*(taken->field) = value;
         } else {
             options.action = ViewerAction::usageError;
             options.error = "unknown option \"" + std::string(word) + "\"";

@@ -17,9 +17,10 @@ enum class ViewerAction {
 
 struct ViewerOptions {
     ViewerAction action = ViewerAction::run;
-    std::string output;  // --output's value; empty: the default output
-    std::string backend; // --backend's value; empty: not given (backend_choice.h chooses)
-    std::string error;   // for usageError: one line without the program's name
+    std::string output;   // --output's value; empty: the default output
+    std::string backend;  // --backend's value; empty: not given (backend_choice.h chooses)
+    std::string frameLog; // --frame-log's value; empty: no log
+    std::string error;    // for usageError: one line without the program's name
 };
 
 // Reads argv[1..argc-1]. The last of --help, --version, --list-outputs and --restore-display

@@ -125,8 +125,13 @@ RefreshFacts lookAtRefresh(const std::string &outputName);
 // A monotonic clock in ns; only differences mean anything.
 std::uint64_t clockNowNs();
 
-// The display's refresh counter as lookAtRefresh found it; 0 without one.
-std::uint64_t readRefreshCounter();
+// The display's refresh counter as lookAtRefresh found it, and when it last advanced (OML's
+// UST, in ns) where the platform tells.
+struct RefreshReading {
+    std::uint64_t counter = 0; // 0 without a counter
+    std::uint64_t timeNs = 0;  // 0: not told
+};
+RefreshReading readRefreshCounter();
 
 // The next presentation the compositor has told of since the last call, where lookAtRefresh
 // said frames are judged from presentation feedback; false when there is none (yet). The

@@ -51,7 +51,7 @@ struct PlatformBackend {
     // Presentation.
     RefreshFacts (*lookAtRefresh)(const std::string &outputName);
     std::uint64_t (*clockNowNs)();
-    std::uint64_t (*readRefreshCounter)();
+    RefreshReading (*readRefreshCounter)();
     bool (*nextPresentation)(PresentationEvent &event);
     bool (*passSwapInterval)(int interval);
 };

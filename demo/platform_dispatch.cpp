@@ -106,7 +106,7 @@ std::uint64_t clockNowNs() {
     return backend().clockNowNs();
 }
 
-std::uint64_t readRefreshCounter() {
+RefreshReading readRefreshCounter() {
     return backend().readRefreshCounter();
 }
 

@@ -128,7 +128,7 @@ RefreshFacts lookAtRefresh(const std::string &outputName) {
     return facts;
 }
 
-std::uint64_t readRefreshCounter() {
+RefreshReading readRefreshCounter() {
     const SyncCounter &counter = syncCounter;
     std::int64_t ust = 0;
     std::int64_t msc = 0;
@@ -136,7 +136,8 @@ std::uint64_t readRefreshCounter() {
     if (counter.getSyncValues != nullptr) {
         counter.getSyncValues(counter.display, counter.drawable, &ust, &msc, &sbc);
     }
-    return static_cast<std::uint64_t>(msc);
+    // OML's UST counts microseconds.
+    return {static_cast<std::uint64_t>(msc), static_cast<std::uint64_t>(ust) * 1000};
 }
 
 bool nextPresentation(PresentationEvent &) {

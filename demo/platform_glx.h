@@ -9,7 +9,7 @@
 namespace glx {
 
 RefreshFacts lookAtRefresh(const std::string &outputName);
-std::uint64_t readRefreshCounter();
+RefreshReading readRefreshCounter();
 bool nextPresentation(PresentationEvent &event);
 bool passSwapInterval(int interval);
 

@@ -9,6 +9,7 @@
 // What it does not do: list the outputs for the choice (platform_x11.cpp), or open windows.
 #include "platform_x11.h"
 
+#include "ending_signals.h"
 #include "messages.h"
 #include "mode_record.h"
 #include "record_file.h"
@@ -19,7 +20,6 @@
 #include <X11/Xlib.h>
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,7 +33,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 namespace x11 {
 
@@ -242,22 +241,6 @@ void restoreAtExit() {
     restoreOutputMode();
 }
 
-// SIGINT, SIGTERM and SIGHUP are blocked in every thread and taken by this one: it puts the
-// mode back, then ends the process by the same signal, as it would have ended.
-void waitForEndingSignal(sigset_t signals) {
-    int signal = 0;
-    while (sigwait(&signals, &signal) != 0) {
-    }
-    restoreOutputMode();
-    std::signal(signal, SIG_DFL);
-    sigset_t one;
-    sigemptyset(&one);
-    sigaddset(&one, signal);
-    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-    std::raise(signal);
-    std::_Exit(128 + signal);
-}
-
 int onLostDisplay(Display *) {
     std::fprintf(stderr, "%s\n", demoMessage("lost the connection to the display; ending").c_str());
     restoreOutputMode();
@@ -266,8 +249,8 @@ int onLostDisplay(Display *) {
     _exit(1);
 }
 
-// Arms the ways out once: before any thread but the main one exists, so that every later
-// thread (the GL driver's) inherits the blocked signals.
+// Arms the ways out once. The ending signals are armed at start-up, before any thread but the
+// main one exists; armed here too for a caller that did not.
 void armWaysOut() {
     static bool armed = false;
     if (armed) {
@@ -275,13 +258,8 @@ void armWaysOut() {
     }
     armed = true;
     std::atexit(restoreAtExit);
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    std::thread(waitForEndingSignal, signals).detach();
+    armEndingSignals();
+    onEndingSignal(restoreOutputMode);
     // A write to a connection the server has closed must come back as EPIPE, for Xlib to
     // call onLostDisplay, rather than end the process with the mode still switched.
     std::signal(SIGPIPE, SIG_IGN);

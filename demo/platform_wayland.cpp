@@ -550,8 +550,8 @@ RefreshFacts lookAtRefresh(const std::string &outputName) {
     return facts;
 }
 
-std::uint64_t readRefreshCounter() {
-    return 0;
+RefreshReading readRefreshCounter() {
+    return {};
 }
 
 bool passSwapInterval(int interval) {

@@ -69,7 +69,7 @@ bool switchOutputMode(const char *displayName, const OutputFacts &output, const 
 void restoreOutputMode();
 std::string restoreModeLeftBehind(const char *displayName);
 RefreshFacts lookAtRefresh(const std::string &outputName);
-std::uint64_t readRefreshCounter();
+RefreshReading readRefreshCounter();
 bool nextPresentation(PresentationEvent &event);
 bool passSwapInterval(int interval);
 

@@ -101,8 +101,8 @@ std::uint64_t clockNowNs() {
     return count / rate * nsPerSecond + count % rate * nsPerSecond / rate;
 }
 
-std::uint64_t readRefreshCounter() {
-    return 0;
+RefreshReading readRefreshCounter() {
+    return {};
 }
 
 bool nextPresentation(PresentationEvent &) {

@@ -14,7 +14,7 @@ bool lookAtCurrentWindow(WindowPlacement &placement);
 void takeKeyboardAndHidePointer();
 RefreshFacts lookAtRefresh(const std::string &outputName);
 std::uint64_t clockNowNs();
-std::uint64_t readRefreshCounter();
+RefreshReading readRefreshCounter();
 bool nextPresentation(PresentationEvent &event);
 bool passSwapInterval(int interval);
 

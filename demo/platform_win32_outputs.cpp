@@ -9,6 +9,7 @@
 //
 // What it does not do: open or place windows, keep a record of a switch on disk (nothing
 // outlives the process to mend), or switch more than one output.
+#include "ending_signals.h"
 #include "platform_win32.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -122,12 +123,6 @@ std::string changeFailure(LONG result) {
 char switchedDevice[sizeof(DISPLAY_DEVICEA::DeviceName)] = {};
 std::atomic<bool> switched{false};
 
-BOOL WINAPI restoreOnConsoleEvent(DWORD) {
-    restoreOutputMode();
-    // Not handled here: the next handler, in the end Windows' own, ends the process.
-    return FALSE;
-}
-
 void restoreAtExit() {
     restoreOutputMode();
 }
@@ -193,7 +188,8 @@ bool switchOutputMode(const char *, const OutputFacts &output, const OutputMode 
     // written to disk: Windows itself undoes the switch when the process ends.
     static const bool restoresOnExit = [] {
         std::atexit(restoreAtExit);
-        SetConsoleCtrlHandler(restoreOnConsoleEvent, TRUE);
+        armEndingSignals();
+        onEndingSignal(restoreOutputMode);
         return true;
     }();
     (void)restoresOnExit;

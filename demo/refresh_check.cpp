@@ -24,6 +24,9 @@ void recordMisses(RefreshCheck &check, std::int64_t misses, std::int64_t frame) 
     ++check.places;
     check.longest = std::max(check.longest, misses);
     check.latestMissFrame = frame;
+    if (check.onMisses != nullptr) {
+        check.onMisses(frame, misses);
+    }
 }
 
 void forgetMisses(RefreshCheck &check) {
@@ -175,6 +178,12 @@ ProgressLine observeFrame(RefreshCheck &check, const FrameSample &sample) {
     }
     ++check.onPairs;
     check.onNs += intervalNs;
+    if (check.spreadPairs < calibrationFrames) {
+        const double interval = static_cast<double>(intervalNs);
+        ++check.spreadPairs;
+        check.spreadSumNs += interval;
+        check.spreadSumSquaresNs += interval * interval;
+    }
     // Presentation feedback judges the frames itself (observePresentation).
     if (check.source == RefreshSource::presentation ||
         (check.verdict != Verdict::calibrating && check.verdict != Verdict::judging)) {
@@ -241,6 +250,15 @@ ProgressLine observePresentation(RefreshCheck &check, const PresentationEvent &e
     check.presented = event;
     check.havePresented = true;
     return lineDue(check, event.timeNs);
+}
+
+bool spreadLineDue(RefreshCheck &check) {
+    if (check.spreadTold || check.spreadPairs < calibrationFrames ||
+        check.verdict != Verdict::judging || check.periodNs == 0) {
+        return false;
+    }
+    check.spreadTold = true;
+    return true;
 }
 
 void finishRefreshCheck(RefreshCheck &check) {

@@ -106,6 +106,12 @@ struct RefreshCheck {
     std::int64_t offPairs = 0;
     std::uint64_t offNs = 0;
     std::int64_t offFrames = 0; // frames that ran with the interval not on
+    // The first calibrationFrames pairs with the interval on: their sum and sum of squares,
+    // for the spread of the frame interval; and whether the line telling it was due.
+    int spreadPairs = 0;
+    double spreadSumNs = 0.0;
+    double spreadSumSquaresNs = 0.0;
+    bool spreadTold = false;
     bool sawUncontrolled = false;
 
     // Presentation feedback, where it is the source: the events seen, the flags every
@@ -130,6 +136,9 @@ struct RefreshCheck {
     std::uint64_t medianNs = 0; // median frame interval found by the calibration
 
     std::string outputName; // named in the summary; empty when not known
+
+    // Told of every frame that misses are charged to, as they are (the frame log's rows).
+    void (*onMisses)(std::int64_t frame, std::int64_t misses) = nullptr;
 
     bool lineWritten = false;
     std::uint64_t lastLineNs = 0;
@@ -187,17 +196,29 @@ ProgressLine observeFrame(RefreshCheck &check, const FrameSample &sample);
 // refresh, and the check then judges no more.
 ProgressLine observePresentation(RefreshCheck &check, const PresentationEvent &event);
 
+// Whether the line that tells the refresh period and the spread of the first frame
+// intervals with the interval on is due now: once, when those frames are in and the check
+// judges.
+bool spreadLineDue(RefreshCheck &check);
+
 // Settles the verdict at the end of the run, from whatever was seen.
 void finishRefreshCheck(RefreshCheck &check);
+
+// Why the refreshes cannot be judged, for a check whose verdict is not judging.
+std::string cannotJudgeReason(const RefreshCheck &check);
 
 // The texts, without a trailing newline.
 std::string progressLineText(const RefreshCheck &check, ProgressLine line);
 std::string summaryLineText(const RefreshCheck &check);
+std::string spreadLineText(const RefreshCheck &check);
 
 // The viewer's hooks (refresh_watch.cpp): start-up names the output the window shows on
 // (empty: the primary) and whether the refresh counter is XWayland's, the frame callback calls
 // watchRefresh once per frame right after the buffer swap, with the game-mode context current;
 // Escape calls reportRefreshSummary before the program ends.
 void watchRefreshOn(const std::string &outputName, bool counterEmulated);
+// Keeps a row of every frame in the frame log at `path`, written at Escape or when a signal
+// ends the run (frame_log_writer.h).
+void logFramesTo(const std::string &path);
 void watchRefresh();
 void reportRefreshSummary();

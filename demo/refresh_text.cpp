@@ -4,6 +4,8 @@
 
 #include "messages.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -66,6 +68,8 @@ std::string sourceName(const RefreshCheck &check) {
     return "unknown";
 }
 
+} // namespace
+
 std::string cannotJudgeReason(const RefreshCheck &check) {
     switch (check.verdict) {
     case Verdict::noSwapControl:
@@ -96,8 +100,6 @@ std::string cannotJudgeReason(const RefreshCheck &check) {
     return "the check did not finish";
 }
 
-} // namespace
-
 std::string progressLineText(const RefreshCheck &check, ProgressLine line) {
     if (line == ProgressLine::firstMiss) {
         return demoMessage(formatted("first missed refresh at frame %lld; ",
@@ -108,6 +110,19 @@ std::string progressLineText(const RefreshCheck &check, ProgressLine line) {
         counted(check.missed, "refresh", "refreshes") + " missed so far in " +
         counted(check.places, "place", "places") +
         formatted(", latest at frame %lld", static_cast<long long>(check.latestMissFrame)));
+}
+
+std::string spreadLineText(const RefreshCheck &check) {
+    const double pairs = check.spreadPairs;
+    const double mean = check.spreadSumNs / pairs;
+    const double variance =
+        pairs > 1 ? std::max(0.0, (check.spreadSumSquaresNs - pairs * mean * mean) / (pairs - 1))
+                  : 0.0;
+    return demoMessage(formatted(
+        "refresh %.3f ms (%.2f Hz, %s), frame interval SD %.3f ms over "
+        "%d frames",
+        static_cast<double>(check.periodNs) / 1e6, 1e9 / static_cast<double>(check.periodNs),
+        sourceName(check).c_str(), std::sqrt(variance) / 1e6, check.spreadPairs));
 }
 
 std::string summaryLineText(const RefreshCheck &check) {

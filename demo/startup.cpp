@@ -7,6 +7,7 @@
 #include "keyboard.h"
 #include "load_reasons.h"
 #include "messages.h"
+#include "ending_signals.h"
 #include "options.h"
 #include "outputs.h"
 #include "platform.h"
@@ -235,6 +236,8 @@ int runViewer(int argc, char **argv) {
         return usageErrorStatus;
     }
     usePlatformBackend(*backend.backend);
+    // Before the window system starts any thread of its own.
+    armEndingSignals();
     const char *displayName = displayArgument(argc, argv);
     initWindowSystem(argc, argv);
     const ViewerOptions options = parseViewerOptions(argc, argv);
@@ -266,6 +269,9 @@ int runViewer(int argc, char **argv) {
     const OutputChoice chosen = chooseOutput(outputs, options.output);
     if (!options.output.empty() && chosen.index < 0) {
         return usageError(chosen.error, outputs);
+    }
+    if (!options.frameLog.empty()) {
+        logFramesTo(options.frameLog);
     }
 
     // Only a regular file counts: opening a FIFO would wait for a writer

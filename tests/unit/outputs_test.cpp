@@ -194,6 +194,7 @@ TEST(ViewerOptions, ActionsValuesAndUsageErrors) {
         const char *output;
         const char *error;
         const char *backend = "";
+        const char *frameLog = "";
     };
     const Case cases[] = {
         {{}, ViewerAction::run, "", ""},
@@ -203,6 +204,8 @@ TEST(ViewerOptions, ActionsValuesAndUsageErrors) {
         {{"--backend="}, ViewerAction::usageError, "", "--backend needs a backend's name"},
         {{"--output", "DUMMY1"}, ViewerAction::run, "DUMMY1", ""},
         {{"--output=1"}, ViewerAction::run, "1", ""},
+        {{"--frame-log", "run.csv", "--output=1"}, ViewerAction::run, "1", "", "", "run.csv"},
+        {{"--frame-log"}, ViewerAction::usageError, "", "--frame-log needs a file's name"},
         {{"--list-outputs"}, ViewerAction::listOutputs, "", ""},
         {{"--restore-display"}, ViewerAction::restoreDisplay, "", ""},
         {{"--output", "1", "--version"}, ViewerAction::version, "1", ""},
@@ -228,6 +231,7 @@ TEST(ViewerOptions, ActionsValuesAndUsageErrors) {
         if (c.action != ViewerAction::usageError) {
             EXPECT_EQ(options.output, c.output);
             EXPECT_EQ(options.backend, c.backend);
+            EXPECT_EQ(options.frameLog, c.frameLog);
             EXPECT_STREQ(backendArgument(static_cast<int>(argv.size()), argv.data()),
                          *c.backend != '\0' ? c.backend : nullptr);
         }

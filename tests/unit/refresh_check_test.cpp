@@ -1,11 +1,14 @@
 // The missed-refresh check without a display: its counting rules on made-up sequences of
 // refresh counters and frame times, the lines it writes, and the queue that holds the
 // compositor's presentation feedback for it.
+#include "frame_log.h"
 #include "presentation_queue.h"
 #include "refresh_check.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -317,10 +320,17 @@ TEST(RefreshCheckLines, FirstMissThenAtMostOneLineEveryFiveSeconds) {
         if (line != ProgressLine::none) {
             lines.emplace_back(check.frames, progressLineText(check, line));
         }
+        if (spreadLineDue(check)) {
+            lines.emplace_back(check.frames, spreadLineText(check));
+        }
     }
+    // The spread line once the calibration frames are in: 119 intervals of one refresh and
+    // one of two.
     const std::vector<std::pair<std::int64_t, std::string>> expected = {
         {calibrationFrames + 1,
          "moiravel-demo: first missed refresh at frame 50; 1 refresh missed so far"},
+        {calibrationFrames + 1, "moiravel-demo: refresh 16.667 ms (60.00 Hz, OML), frame "
+                                "interval SD 1.521 ms over 120 frames"},
         {121 + 300 - 2,
          "moiravel-demo: 3 refreshes missed so far in 2 places, latest at frame 200"},
         {419 + 300 - 2,
@@ -366,6 +376,66 @@ TEST(RefreshCheckLines, Summaries) {
     EXPECT_EQ(summaryLineText(check),
               "moiravel-demo: 1400 frames in 5.3 s, refresh 120.00 Hz (measured); no refresh "
               "missed; without the swap interval: 1000 frames, 500.0 frames/s");
+}
+
+// The frame log's rows and trailers: empty fields where nothing is known, negative offsets,
+// the keys by name (one the viewer ignores left out), and the check's end as the trailer says.
+TEST(RefreshCheckLines, FrameLogRowsAndTrailers) {
+    char text[frameRowTextMax];
+    FrameRow first;
+    first.frame = 1;
+    first.interval = IntervalState::uncontrolled;
+    first.subimage = 1;
+    EXPECT_EQ(std::string(text, frameRowText(first, 0, text)), "1,0,,,,,uncontrolled,0,1,0,0,\n");
+    FrameRow late;
+    late.frame = 100;
+    late.swapNs = 1'650'033'000;
+    late.hasPresent = true;
+    late.presentNs = 5'000'000'123;
+    late.hasCounter = true;
+    late.counter = 0xffffffffffffff00;
+    late.refreshes = 3;
+    late.missed = 2;
+    late.interval = IntervalState::on;
+    late.mode = 2;
+    late.offsetX = -50;
+    late.offsetY = 50;
+    late.keys[0] = '+';
+    late.keys[1] = 'x';
+    late.keys[2] = ' ';
+    late.keyCount = 3;
+    EXPECT_EQ(std::string(text, frameRowText(late, 5'000'000'000, text)),
+              "100,1650033000,123,18446744073709551360,3,2,on,2,0,-50,50,plus space\n");
+    FrameRow widest = late;
+    widest.frame = widest.offsetX = widest.offsetY = widest.mode = INT32_MIN;
+    widest.swapNs = widest.presentNs = UINT64_MAX;
+    widest.refreshes = widest.missed = INT64_MAX;
+    std::fill(widest.keys, widest.keys + keysPerRow, 27);
+    widest.keyCount = keysPerRow;
+    EXPECT_LT(frameRowText(widest, 0, text), frameRowTextMax);
+
+    RefreshCheck check;
+    startRefreshCheck(check, true, hz60, RefreshSource::syncCounter);
+    auto samples = steadyFrames(300, hz60);
+    skip(samples, 200, 2, hz60);
+    for (const FrameSample &sample : samples) {
+        observeFrame(check, sample);
+    }
+    finishRefreshCheck(check);
+    check.outputName = "DUMMY1";
+    EXPECT_EQ(frameLogTrailer(check, FrameLogEnd::escape),
+              "# end=escape frames=300 period_ns=16666667 source=OML output=DUMMY1 missed=2 "
+              "places=1 longest=2\n");
+    startRefreshCheck(check, false, 0, RefreshSource::none);
+    for (const FrameSample &sample : steadyFrames(10, hz60)) {
+        observeFrame(check, sample);
+    }
+    finishRefreshCheck(check);
+    check.verdict = Verdict::noSwapControl;
+    EXPECT_EQ(frameLogTrailer(check, FrameLogEnd::interrupted),
+              "# end=interrupted frames=10 period_ns=0 source=none output=- missed=0 places=0 "
+              "longest=0 not_judged=the swap interval cannot be set here, so frames are not tied "
+              "to the display refresh\n");
 }
 
 } // namespace

@@ -39,6 +39,9 @@ void setColour(cairo_t *cr, Colour colour) {
 // A step of 1, 2 or 5 times a power of ten that cuts span into about count pieces.
 double niceStep(double span, int count) {
     const double raw = span / count;
+    if (!(raw > 0) || !std::isfinite(raw)) {
+        return 1;
+    }
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
     for (const double factor : {1.0, 2.0, 5.0}) {
         if (raw <= factor * power) {

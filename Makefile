@@ -3,8 +3,8 @@
 # groups of tools/packages.txt it needs (NO_INSTALL=1: only list them, stop).
 #
 #   build, demo:      build-and-run (+ headless-demo when DISPLAY is unset)
-#   test, bench:      build-and-run, headless-demo, tests, package
-#   package:          build-and-run, package
+#   test, bench:      build-and-run, headless-demo, tests, package, report
+#   package:          build-and-run, package, report
 #   install:          build-and-run; PREFIX (default /usr/local), DESTDIR
 #   windows:          windows (mingw-w64, zip, dpkg-dev)
 
@@ -18,7 +18,7 @@ DEPS ?= build-and-run
 TARGET_FLAGS =
 
 DEMO_DEPS := build-and-run $(if $(DISPLAY),,headless-demo)
-TEST_DEPS := build-and-run headless-demo tests package
+TEST_DEPS := build-and-run headless-demo tests package report
 
 .PHONY: all deps configure build test demo bench install package windows clean
 
@@ -52,7 +52,7 @@ bench: build
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR)
 
-package: DEPS = build-and-run package
+package: DEPS = build-and-run package report
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
 

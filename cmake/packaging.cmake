@@ -3,6 +3,9 @@
 # usual ones; the .deb installs under /usr.
 
 install(TARGETS moiravel-demo moiravel-make-images RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET moiravel-frame-report)
+  install(TARGETS moiravel-frame-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 install(FILES README.md docs/make_images_modes.png DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The entry-point table for other programs: a static library with its headers,

@@ -52,7 +52,7 @@ listed "all installed" || fail "nothing missing is not reported as such"
 expect "unknown group" 2 no-such-group
 
 # The real list: the groups that the Makefile and CI ask for, each with packages.
-for group in build-and-run headless-demo tests package ci-only; do
+for group in build-and-run headless-demo tests package report ci-only; do
     grep -q -E "^# group: $group\$" "$source/tools/packages.txt" || fail "no group $group"
     count=$(awk -v g="$group" '/^# (group|added for [^:]*):/ { sub(/^[^:]*: */, ""); in_g = ($0 == g); next }
                                in_g && !/^[[:space:]]*(#|$)/ { n++ } END { print n + 0 }' \

@@ -122,9 +122,10 @@ void queueBlock(Block *block) {
 
 bool startWriting() {
     frameLog.started = true;
+    const std::string header = std::string(frameLogFormat::header) + "\n";
     std::string why;
     if (!createLogFile(frameLog.file, frameLog.path, why) ||
-        !appendToLogFile(frameLog.file, frameLogHeader.data(), frameLogHeader.size(), why)) {
+        !appendToLogFile(frameLog.file, header.data(), header.size(), why)) {
         discardLogFile(frameLog.file);
         frameLog.failure = why;
         std::fprintf(stderr, "%s\n",

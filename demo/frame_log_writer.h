@@ -6,10 +6,10 @@
 //
 // Called from one thread at a time: the frame's path, or the ending-signal hook with the
 // frame's path held off (refresh_watch.cpp). What it does not do: decide what goes into a row
-// (refresh_watch.cpp) or word it (frame_log.h).
+// (refresh_watch.cpp) or word it (frame_log_rows.h).
 #pragma once
 
-#include "frame_log.h"
+#include "frame_log_rows.h"
 
 #include <string>
 

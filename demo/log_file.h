@@ -3,7 +3,7 @@
 // or, where anything failed, removed with nothing left of it.
 //
 // One implementation per operating system, log_file_posix.cpp or log_file_win32.cpp. What it
-// does not do: say what goes into the file (frame_log.h), or buffer the writes.
+// does not do: say what goes into the file (frame_log_rows.h), or buffer the writes.
 #pragma once
 
 #include <cstddef>

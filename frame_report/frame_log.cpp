@@ -11,15 +11,12 @@ namespace moiravel::frames {
 
 namespace {
 
-constexpr std::size_t fieldCount = 12;
-constexpr std::string_view trailerStart = "# end=";
-constexpr std::array<std::string_view, 8> keyNames = {"space", "plus", "minus", "f",
-                                                      "s",     "m",    "v",     "escape"};
-constexpr std::array<std::string_view, 6> sourceNames = {"OML",      "OML-emulated", "display-mode",
-                                                         "measured", "presentation", "none"};
-constexpr std::array<std::string_view, 8> trailerNames = {
-    "end", "frames", "period_ns", "source", "output", "missed", "places", "longest"};
-constexpr std::string_view notJudgedName = "not_judged=";
+using frameLogFormat::fieldCount;
+using frameLogFormat::keyNames;
+using frameLogFormat::sourceNames;
+using frameLogFormat::trailerNames;
+using frameLogFormat::trailerStart;
+constexpr std::string_view notJudgedName = frameLogFormat::notJudged;
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
@@ -198,7 +195,7 @@ FieldResult readTrailerValue(std::string_view name, std::string_view value, LogT
     };
     if (name == "end") {
         trailer.end = std::string(value);
-        return value == "escape" || value == "interrupted"
+        return value == frameLogFormat::endEscape || value == frameLogFormat::endInterrupted
                    ? FieldResult()
                    : "end=" + std::string(value) + " is not escape or interrupted";
     }
@@ -264,6 +261,11 @@ FieldResult checkTrailer(const FrameLog &log) {
         return "the trailer says frames=" + std::to_string(trailer.frames) + ", but the log has " +
                std::to_string(log.rows.size()) + " rows";
     }
+    // Where nothing could be judged, the missed column holds only what was counted before the
+    // check knew it, and the trailer's counts are 0.
+    if (!trailer.notJudged.empty()) {
+        return std::nullopt;
+    }
     std::uint64_t missed = 0;
     std::uint64_t places = 0;
     std::uint64_t longest = 0;
@@ -288,11 +290,11 @@ FieldResult checkTrailer(const FrameLog &log) {
 const char *swapIntervalName(SwapInterval interval) {
     switch (interval) {
     case SwapInterval::on:
-        return "on";
+        return frameLogFormat::intervalOn.data();
     case SwapInterval::off:
-        return "off";
+        return frameLogFormat::intervalOff.data();
     case SwapInterval::uncontrolled:
-        return "uncontrolled";
+        return frameLogFormat::intervalUncontrolled.data();
     }
     return "?";
 }

@@ -3,6 +3,8 @@
 // reason. It reads no file and works out no statistics (frame_stats.h does).
 #pragma once
 
+#include "frame_log_format.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,9 +15,7 @@
 namespace moiravel::frames {
 
 // The log's first line, exactly.
-inline constexpr std::string_view logHeader =
-    "frame,swap_ns,present_ns,counter,refreshes,missed,interval,mode,subimage,offset_x,offset_y,"
-    "key";
+inline constexpr std::string_view logHeader = frameLogFormat::header;
 
 enum class SwapInterval { on, off, uncontrolled };
 

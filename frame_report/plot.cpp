@@ -182,7 +182,7 @@ void drawIntervals(cairo_t *cr, const PlotArea &area, const FrameLog &log,
     cairo_stroke(cr);
     setColour(cr, missedColour);
     for (std::size_t i = 0; i < intervals.size(); ++i) {
-        if (log.rows[i + 1].missed.value_or(0) > 0) {
+        if (log.trailer.notJudged.empty() && log.rows[i + 1].missed.value_or(0) > 0) {
             const auto [x, y] = point(i);
             cairo_arc(cr, x, y, 3.5, 0, 2 * std::numbers::pi);
             cairo_fill(cr);

@@ -47,7 +47,9 @@ std::string reportText(const std::string &logName, const FrameLog &log, const Fr
         text += format("frame interval percentiles: 1st %.3f ms, 50th %.3f ms, 99th %.3f ms\n",
                        stats.p1Ms, stats.p50Ms, stats.p99Ms);
     }
-    if (trailer.missed == 0) {
+    if (!trailer.notJudged.empty()) {
+        text += "missed refreshes cannot be judged: " + trailer.notJudged + "\n";
+    } else if (trailer.missed == 0) {
         text += "missed refreshes: none\n";
     } else {
         text += "missed refreshes: " + std::to_string(trailer.missed) + " in " +
@@ -62,11 +64,9 @@ std::string reportText(const std::string &logName, const FrameLog &log, const Fr
                 std::to_string(stats.intervalUncontrolled) + ")";
     }
     text += "\n";
-    text += trailer.end == "escape" ? "ended by: Escape\n"
-                                    : "ended by: an interruption (signal or console close)\n";
-    if (!trailer.notJudged.empty()) {
-        text += "missed refreshes cannot be judged: " + trailer.notJudged + "\n";
-    }
+    text += trailer.end == frameLogFormat::endEscape
+                ? "ended by: Escape\n"
+                : "ended by: an interruption (signal or console close)\n";
     return text;
 }
 

@@ -2,8 +2,19 @@
 // a preloaded fake display whose refresh counter skips where the test says.
 #include "viewer_fixture.h"
 
+#include "frame_log.h"
+#include "frame_stats.h"
+#include "report_text.h"
+
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include <cstdlib>
+#include <map>
+#include <optional>
 #include <sstream>
+#include <variant>
 #include <thread>
 
 namespace moiravel::e2e {
@@ -25,6 +36,14 @@ class RefreshE2eTest : public ViewerTest {
     // Runs the viewer with the fake display until swap `markAt` begins, then ends it with
     // Escape, expecting a clean exit and an unchanged standard output.
     void runUntilSwap(std::map<std::string, std::string> env, int markAt) {
+        startAndWaitForSwap(std::move(env), markAt);
+        if (!HasFatalFailure()) {
+            escapeAndExpectCleanExit();
+        }
+    }
+
+    void startAndWaitForSwap(std::map<std::string, std::string> env, int markAt,
+                             const std::vector<std::string> &args = {}) {
         writeReadme("800 x 600\n");
         writeImages(16, 16);
         const auto mark = workDir() / "frames-passed";
@@ -34,7 +53,7 @@ class RefreshE2eTest : public ViewerTest {
                             (preloaded != nullptr ? std::string(" ") + preloaded : "");
         env["MOIRAVEL_FAKE_MARK_FILE"] = mark.string();
         env["MOIRAVEL_FAKE_MARK_AT"] = std::to_string(markAt);
-        start(env);
+        start(env, args);
         const auto deadline = std::chrono::steady_clock::now() + startTimeout;
         while (!std::filesystem::exists(mark) && viewer().running() &&
                std::chrono::steady_clock::now() < deadline) {
@@ -43,7 +62,6 @@ class RefreshE2eTest : public ViewerTest {
         ASSERT_TRUE(std::filesystem::exists(mark))
             << "the viewer did not reach frame " << markAt << "; standard error:\n"
             << viewer().err();
-        escapeAndExpectCleanExit();
     }
 
     std::vector<std::string> errLines(const std::string &containing) {
@@ -98,6 +116,116 @@ TEST_F(RefreshE2eTest, NoSwapControlAndNoCounterCannotBeJudged) {
               std::string::npos)
         << summary[0];
     EXPECT_TRUE(errLines("missed so far").empty()) << viewer().err();
+}
+
+// The frame log of a run whose counter skipped where the test said, read back as the report
+// tool reads it: a row for every frame, the misses in the skipped frames' rows, the keys in
+// the rows after them, and the same count as the summary's.
+TEST_F(RefreshE2eTest, TheFrameLogHoldsEveryFrameItsMissesAndItsKeys) {
+    if (serverKind != xtest::XServerKind::Xvfb) {
+        GTEST_SKIP() << "the frame log is checked on Xvfb alone";
+    }
+    startAndWaitForSwap(
+        {{"MOIRAVEL_FAKE_SYNC", "oml"}, {"MOIRAVEL_FAKE_MSC_SKIPS", "100,150,200:2,201,300:3"}},
+        320, {"--frame-log", "frames.csv"});
+    ASSERT_FALSE(HasFatalFailure());
+    press("+f");
+    escapeAndExpectCleanExit();
+    const auto summary = errLines("frames in");
+    ASSERT_EQ(summary.size(), 1u) << viewer().err();
+    EXPECT_NE(summary[0].find("8 refreshes missed in 5 places, longest 3, first at frame 100; "
+                              "frame log frames.csv"),
+              std::string::npos)
+        << summary[0];
+    EXPECT_EQ(errLines("frame interval SD").size(), 1u) << viewer().err();
+    EXPECT_FALSE(std::filesystem::exists(workDir() / "frames.csv.incomplete"));
+
+    const auto parsed = frames::parseFrameLog(xtest::readTextFile(workDir() / "frames.csv"));
+    ASSERT_TRUE(std::holds_alternative<frames::FrameLog>(parsed))
+        << std::get<frames::LogRefusal>(parsed).line << ": "
+        << std::get<frames::LogRefusal>(parsed).reason;
+    const frames::FrameLog &log = std::get<frames::FrameLog>(parsed);
+    ASSERT_GT(log.rows.size(), 320u);
+    EXPECT_NE(summary[0].find(std::to_string(log.rows.size()) + " frames in"), std::string::npos);
+    EXPECT_EQ(log.trailer.missed, 8u);
+    const std::map<std::uint64_t, std::uint64_t> skipped = {
+        {100, 1}, {150, 1}, {200, 2}, {201, 1}, {300, 3}};
+    std::optional<std::size_t> plusAt;
+    std::optional<std::size_t> frozenAt;
+    for (std::size_t i = 0; i < log.rows.size(); ++i) {
+        const frames::FrameRow &row = log.rows[i];
+        const auto miss = skipped.find(row.frame);
+        if (row.frame > 1) {
+            EXPECT_EQ(row.missed.value_or(99), miss != skipped.end() ? miss->second : 0)
+                << "frame " << row.frame;
+            EXPECT_EQ(row.refreshes.value_or(0), miss != skipped.end() ? miss->second + 1 : 1)
+                << "frame " << row.frame;
+        }
+        if (row.key.find("plus") != std::string::npos) {
+            plusAt = i;
+        }
+        if (row.key.find('f') != std::string::npos) {
+            frozenAt = i;
+        }
+        EXPECT_EQ(row.mode, plusAt ? 1 : 0) << "frame " << row.frame;
+        if (frozenAt && i > *frozenAt) {
+            EXPECT_EQ(row.subimage, log.rows[*frozenAt].subimage) << "frame " << row.frame;
+        }
+    }
+    EXPECT_TRUE(plusAt && frozenAt) << "no row names the keys pressed";
+    const std::string report = frames::reportText("frames.csv", log, frames::frameStats(log));
+    EXPECT_NE(report.find("missed refreshes: 8 in 5 places, longest 3, first at frame 100"),
+              std::string::npos)
+        << report;
+}
+
+// A file size limit stops the log at its first write, in one line, and the run goes on; a
+// run ended by SIGTERM keeps the rows so far, marked as interrupted.
+TEST_F(RefreshE2eTest, AWriteErrorStopsTheLogAndSigtermKeepsTheRowsSoFar) {
+    if (serverKind != xtest::XServerKind::Xvfb) {
+        GTEST_SKIP() << "the frame log is checked on Xvfb alone";
+    }
+    rlimit was{};
+    getrlimit(RLIMIT_FSIZE, &was);
+    rlimit small = was;
+    small.rlim_cur = 64 * 1024; // less than one block of rows
+    setrlimit(RLIMIT_FSIZE, &small);
+    startAndWaitForSwap({{"MOIRAVEL_FAKE_SYNC", "oml"}}, 1, {"--frame-log", "frames.csv"});
+    setrlimit(RLIMIT_FSIZE, &was);
+    ASSERT_FALSE(HasFatalFailure());
+    // The first rows go to the file once two blocks of them are full.
+    const std::string stopped =
+        "cannot write the frame log frames.csv: File too large; the log stops, the run goes on";
+    const auto deadline = std::chrono::steady_clock::now() + 2 * startTimeout;
+    while (errLines(stopped).empty() && viewer().running() &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(errLines(stopped).size(), 1u) << viewer().err();
+    EXPECT_TRUE(viewer().running()) << "the write error ended the run";
+    escapeAndExpectCleanExit();
+    EXPECT_NE(viewer().err().find("; frame log not written: File too large\n"), std::string::npos)
+        << viewer().err();
+    EXPECT_FALSE(std::filesystem::exists(workDir() / "frames.csv"));
+    EXPECT_FALSE(std::filesystem::exists(workDir() / "frames.csv.incomplete"));
+
+    std::filesystem::remove(workDir() / "frames-passed");
+    startAndWaitForSwap({{"MOIRAVEL_FAKE_SYNC", "oml"}}, 300, {"--frame-log", "frames.csv"});
+    ASSERT_FALSE(HasFatalFailure());
+    viewer().process().signal(SIGTERM);
+    const auto ended = viewer().waitFor(exitTimeout);
+    ASSERT_TRUE(ended.has_value()) << "the viewer did not end on SIGTERM";
+    EXPECT_TRUE(!ended->exited && ended->signal == SIGTERM) << ended->describe();
+    EXPECT_EQ(errLines("moiravel-demo: interrupted; frame log frames.csv").size(), 1u)
+        << viewer().err();
+    EXPECT_FALSE(std::filesystem::exists(workDir() / "frames.csv.incomplete"));
+    const auto parsed = frames::parseFrameLog(xtest::readTextFile(workDir() / "frames.csv"));
+    ASSERT_TRUE(std::holds_alternative<frames::FrameLog>(parsed))
+        << std::get<frames::LogRefusal>(parsed).line << ": "
+        << std::get<frames::LogRefusal>(parsed).reason;
+    const frames::FrameLog &log = std::get<frames::FrameLog>(parsed);
+    EXPECT_EQ(log.trailer.end, "interrupted");
+    EXPECT_GE(log.rows.size(), 299u);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The missed-refresh check without a display: its counting rules on made-up sequences of
 // refresh counters and frame times, the lines it writes, and the queue that holds the
 // compositor's presentation feedback for it.
-#include "frame_log.h"
+#include "frame_log_rows.h"
 #include "presentation_queue.h"
 #include "refresh_check.h"
 

@@ -7,16 +7,13 @@
 // (refresh_check.h).
 #pragma once
 
+#include "frame_log_format.h"
 #include "refresh_check.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-inline constexpr std::string_view frameLogHeader =
-    "frame,swap_ns,present_ns,counter,refreshes,missed,interval,mode,subimage,offset_x,offset_y,"
-    "key\n";
 
 // The keys one row names: those handled since the frame before.
 inline constexpr int keysPerRow = 6;

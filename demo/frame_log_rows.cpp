@@ -1,6 +1,7 @@
-// The frame log's texts (frame_log.h).
-#include "frame_log.h"
+// The frame log's texts (frame_log_rows.h).
+#include "frame_log_rows.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -28,64 +29,49 @@ char *signedDecimal(char *text, std::int64_t value) {
     return decimal(text, static_cast<std::uint64_t>(value));
 }
 
-char *word(char *text, const char *value) {
-    while (*value != '\0') {
-        *text++ = *value++;
-    }
-    return text;
+char *word(char *text, std::string_view value) {
+    return std::copy(value.begin(), value.end(), text);
 }
 
-const char *intervalWord(IntervalState interval) {
+std::string_view intervalWord(IntervalState interval) {
     switch (interval) {
     case IntervalState::on:
-        return "on";
+        return frameLogFormat::intervalOn;
     case IntervalState::uncontrolled:
-        return "uncontrolled";
+        return frameLogFormat::intervalUncontrolled;
     case IntervalState::off:
         break;
     }
-    return "off";
+    return frameLogFormat::intervalOff;
 }
 
-const char *sourceKey(const RefreshCheck &check) {
+// The source's name in frameLogFormat::sourceNames' order.
+std::string_view sourceKey(const RefreshCheck &check) {
+    const auto &names = frameLogFormat::sourceNames;
     switch (check.source) {
     case RefreshSource::syncCounter:
-        return check.counterEmulated ? "OML-emulated" : "OML";
+        return check.counterEmulated ? names[1] : names[0];
     case RefreshSource::displayMode:
-        return "display-mode";
+        return names[2];
     case RefreshSource::measured:
-        return "measured";
+        return names[3];
     case RefreshSource::presentation:
-        return "presentation";
+        return names[4];
     case RefreshSource::none:
         break;
     }
-    return "none";
+    return names[5];
 }
 
 } // namespace
 
 const char *frameLogKeyName(unsigned char key) {
-    switch (key) {
-    case ' ':
-        return "space";
-    case '+':
-        return "plus";
-    case '-':
-        return "minus";
-    case 'f':
-        return "f";
-    case 's':
-        return "s";
-    case 'm':
-        return "m";
-    case 'v':
-        return "v";
-    case 27:
-        return "escape";
-    default:
-        return nullptr;
+    for (std::size_t i = 0; i < frameLogFormat::keyCharacters.size(); ++i) {
+        if (frameLogFormat::keyCharacters[i] == key) {
+            return frameLogFormat::keyNames[i].data();
+        }
     }
+    return nullptr;
 }
 
 std::size_t frameRowText(const FrameRow &row, std::uint64_t presentOrigin, char *text) {
@@ -133,16 +119,17 @@ std::string frameLogTrailer(const RefreshCheck &check, FrameLogEnd end) {
     char numbers[200];
     std::snprintf(numbers, sizeof numbers,
                   " frames=%" PRId64 " period_ns=%" PRIu64 " source=%s output=", check.frames,
-                  check.periodNs, sourceKey(check));
-    std::string text = std::string("# end=") +
-                       (end == FrameLogEnd::escape ? "escape" : "interrupted") + numbers +
-                       (check.outputName.empty() ? std::string("-") : check.outputName);
+                  check.periodNs, std::string(sourceKey(check)).c_str());
+    std::string text = std::string(frameLogFormat::trailerStart) +
+                       std::string(end == FrameLogEnd::escape ? frameLogFormat::endEscape
+                                                              : frameLogFormat::endInterrupted) +
+                       numbers + (check.outputName.empty() ? std::string("-") : check.outputName);
     std::snprintf(numbers, sizeof numbers,
                   " missed=%" PRId64 " places=%" PRId64 " longest=%" PRId64,
                   judged ? check.missed : 0, judged ? check.places : 0, judged ? check.longest : 0);
     text += numbers;
     if (!judged) {
-        text += " not_judged=" + cannotJudgeReason(check);
+        text += " " + std::string(frameLogFormat::notJudged) + cannotJudgeReason(check);
     }
     return text + "\n";
 }

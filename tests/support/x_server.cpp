@@ -534,9 +534,9 @@ bool outputWindowShown(const std::string &displayName, int width, int height) {
 } // namespace
 
 // weston's x11 backend with one output window the size of its Xvfb, and nothing of its
-// shell over it: no panel, no screen lock. At scale 2 the output's mode in weston.ini is in
-// surface coordinates: the x11 backend makes its window that size times the scale. Ready
-// once its socket is there and its output's window shows.
+// shell over it: no panel, no screen lock. At scale 2 the size given to weston is in surface
+// coordinates: the x11 backend makes its window (and the output's mode) that size times the
+// scale. Ready once its socket is there and its output's window shows.
 void XServer::startWestonNative(const WestonOptions &chosen) {
     startHostXvfb(width_, height_);
     displayName_ = hostDisplayName_;
@@ -544,14 +544,14 @@ void XServer::startWestonNative(const WestonOptions &chosen) {
     const int scale = kind_ == XServerKind::WestonNativeScaleTwo ? 2 : 1;
     writeTextFile(dir_ / "weston.ini", "[core]\nidle-time=0\n\n"
                                        "[shell]\npanel-position=none\nlocking=false\n\n"
-                                       "[output]\nname=X1\nmode=" +
-                                           std::to_string(width_ / scale) + "x" +
-                                           std::to_string(height_ / scale) +
-                                           "\nscale=" + std::to_string(scale) + "\n");
+                                       "[output]\nname=X1\nscale=" +
+                                           std::to_string(scale) + "\n");
     SpawnOptions options;
     options.argv = {westonPath,
                     "--backend=" + chosen.x11Backend,
                     "--use-pixman",
+                    "--width=" + std::to_string(width_ / scale),
+                    "--height=" + std::to_string(height_ / scale),
                     "--socket=" + waylandDisplay_,
                     "--config=" + (dir_ / "weston.ini").string(),
                     "--log=" + (dir_ / "server.err").string()};

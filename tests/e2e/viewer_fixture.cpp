@@ -60,6 +60,8 @@ const char *serverOption(xtest::XServerKind kind) {
         return "mutter_xwayland_two_monitors";
     case xtest::XServerKind::WestonNative:
         return "weston_native";
+    case xtest::XServerKind::WestonNativeScaleTwo:
+        return "weston_native_scale2";
     }
     return "unknown";
 }

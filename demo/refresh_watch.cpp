@@ -30,6 +30,23 @@ IntervalState currentInterval() {
     return swapIntervalReachedDriver() ? IntervalState::on : IntervalState::uncontrolled;
 }
 
+// The compositor's feedback on the frames so far, as far as it has come.
+void takePresentations(RefreshWatch &watch) {
+    PresentationEvent event;
+    while (nextPresentation(event)) {
+        // Feedback older than the intervals kept cannot be told apart and is left out.
+        if (event.frame <= 0 || event.frame > watch.check.frames ||
+            watch.check.frames - event.frame >= intervalsKept) {
+            continue;
+        }
+        event.interval = watch.intervals[event.frame % intervalsKept];
+        const ProgressLine told = observePresentation(watch.check, event);
+        if (told != ProgressLine::none) {
+            std::fprintf(stderr, "%s\n", progressLineText(watch.check, told).c_str());
+        }
+    }
+}
+
 } // namespace
 
 void watchRefreshOn(const std::string &outputName, bool counterEmulated) {
@@ -54,19 +71,7 @@ void watchRefresh() {
         std::fprintf(stderr, "%s\n", progressLineText(watch.check, line).c_str());
     }
     watch.intervals[watch.check.frames % intervalsKept] = sample.interval;
-    PresentationEvent event;
-    while (nextPresentation(event)) {
-        // Feedback older than the intervals kept cannot be told apart and is left out.
-        if (event.frame <= 0 || event.frame > watch.check.frames ||
-            watch.check.frames - event.frame >= intervalsKept) {
-            continue;
-        }
-        event.interval = watch.intervals[event.frame % intervalsKept];
-        const ProgressLine told = observePresentation(watch.check, event);
-        if (told != ProgressLine::none) {
-            std::fprintf(stderr, "%s\n", progressLineText(watch.check, told).c_str());
-        }
-    }
+    takePresentations(watch);
 }
 
 void reportRefreshSummary() {
@@ -74,6 +79,8 @@ void reportRefreshSummary() {
     if (!watch.started) {
         return;
     }
+    // Feedback read with the key that ends the viewer, before a frame took it in.
+    takePresentations(watch);
     finishRefreshCheck(watch.check);
     std::fprintf(stderr, "%s\n", summaryLineText(watch.check).c_str());
 }

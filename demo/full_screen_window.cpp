@@ -24,6 +24,13 @@ std::string misplacedWindowWarning(const WindowPlacement &placement, const Deskt
         return std::to_string(width) + "x" + std::to_string(height) + " at " + std::to_string(x) +
                "," + std::to_string(y);
     };
+    if (placement.compositorScales) {
+        return "the compositor scales the picture: the window's buffer is " +
+               std::to_string(placement.width) + "x" + std::to_string(placement.height) +
+               " pixels, not the " + std::to_string(target.width) + "x" +
+               std::to_string(target.height) + " of " + outputName +
+               ", so texels do not land one to one on display pixels";
+    }
     if (liesOn(placement, target)) {
         return "";
     }

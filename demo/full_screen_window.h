@@ -37,6 +37,9 @@ struct WindowPlacement {
     int width = 0;
     int height = 0;
     bool fullScreenState = false; // the window manager lists it as full screen
+    // The compositor scales the window's buffer (width x height pixels) to the output: its
+    // scale is one that the buffer could not follow.
+    bool compositorScales = false;
 };
 
 // A rectangle of the desktop: the whole screen, or one output's part of it.
@@ -52,8 +55,8 @@ struct DesktopRect {
 bool fullScreenOn(const WindowPlacement &placement, const DesktopRect &target);
 
 // The warning (without the program's name) for a window that the window manager put
-// elsewhere than on the output `outputName` at `target`, or at another size; empty where it
-// lies exactly there.
+// elsewhere than on the output `outputName` at `target`, or at another size, or whose buffer
+// the compositor scales; empty where it lies exactly there.
 std::string misplacedWindowWarning(const WindowPlacement &placement, const DesktopRect &target,
                                    const std::string &outputName);
 

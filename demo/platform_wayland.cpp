@@ -3,7 +3,8 @@
 // platform.h that a Wayland client gives (no mode switch, no refresh counter).
 //
 // What it does not do: keys and the pointer (platform_wayland_keys.cpp), presentation
-// feedback (platform_wayland_presentation.cpp), EGL itself (platform_egl.cpp), or the
+// feedback (platform_wayland_presentation.cpp), the buffer's size at the output's scale
+// (platform_wayland_scale.cpp), EGL itself (platform_egl.cpp), or the
 // glyphs' bitmaps (bitmap_font.h, GLUT's 9x15 drawn without
 // GLUT).
 #include "platform_wayland.h"
@@ -48,8 +49,9 @@ struct Window {
     int pendingWidth = 0; // the last xdg_toplevel.configure, in surface coordinates
     int pendingHeight = 0;
     bool pendingFullScreen = false;
-    int width = 0; // the buffer, in pixels
-    int height = 0;
+    int surfaceWidth = 0; // the configure acknowledged, in surface coordinates
+    int surfaceHeight = 0;
+    BufferLayout layout; // the buffer, in pixels
     bool fullScreen = false;
     bool resized = false; // since the main loop last called reshape
 };
@@ -168,14 +170,18 @@ void onGlobal(void *, wl_registry *registry, std::uint32_t name, const char *int
             bind<wl_output>(registry, name, wl_output_interface, version, outputVersion);
         wl_output_add_listener(output->output, &outputListener, output.get());
         state.outputs.push_back(std::move(output));
-    } else {
+    } else if (!bindScaleGlobal(registry, name, interface, version)) {
         bindPresentation(registry, name, interface, version);
     }
 }
 
 void onGlobalRemove(void *, wl_registry *, std::uint32_t name) {
     std::erase_if(state.outputs, [&](const std::unique_ptr<Output> &output) {
-        return output->globalName == name && output.get() != window.output;
+        const bool gone = output->globalName == name && output.get() != window.output;
+        if (gone) {
+            forgetOutput(output.get());
+        }
+        return gone;
     });
 }
 
@@ -193,6 +199,7 @@ void disconnect() {
     state = {};
     globals = {};
     forgetPresentation();
+    forgetScaleGlobals();
 }
 
 std::string missingGlobals() {
@@ -244,21 +251,27 @@ const xdg_toplevel_listener toplevelListener = [] {
     return listener;
 }();
 
-// Takes the configured size: the compositor's in surface coordinates times the output's
-// scale, or the output's own size where the compositor leaves the size to the client.
+// The buffer for the configured size at the scale of the output the surface is on, taken
+// where it changed: at a configure, and after the surface entered another output or the
+// compositor told another scale. The EGL window is resized once it is open.
+void takeLayout() {
+    const BufferLayout layout = surfaceLayout(window.surfaceWidth, window.surfaceHeight);
+    if (layout == window.layout) {
+        return;
+    }
+    applyLayout(layout);
+    if (layout.width != window.layout.width || layout.height != window.layout.height) {
+        window.resized = true;
+        egl::resizeWindow(layout.width, layout.height);
+    }
+    window.layout = layout;
+}
+
 void onShellSurfaceConfigure(void *, xdg_surface *shellSurface, std::uint32_t serial) {
     xdg_surface_ack_configure(shellSurface, serial);
-    const int scale = window.output->scale;
-    const int width =
-        window.pendingWidth > 0 ? window.pendingWidth * scale : window.output->facts.width;
-    const int height =
-        window.pendingHeight > 0 ? window.pendingHeight * scale : window.output->facts.height;
-    if (width != window.width || height != window.height) {
-        window.width = width;
-        window.height = height;
-        window.resized = true;
-        egl::resizeWindow(width, height);
-    }
+    window.surfaceWidth = window.pendingWidth;
+    window.surfaceHeight = window.pendingHeight;
+    takeLayout();
     window.fullScreen = window.pendingFullScreen;
     window.configured = true;
 }
@@ -417,7 +430,7 @@ void createWindow(const char *title, int x, int y, int, int, bool) {
     xdg_toplevel_set_title(window.toplevel, title);
     xdg_toplevel_set_app_id(window.toplevel, std::string(programName).c_str());
     xdg_toplevel_set_fullscreen(window.toplevel, window.output->output);
-    wl_surface_set_buffer_scale(window.surface, window.output->scale);
+    watchSurfaceScale(window.surface, window.output);
     wl_surface_commit(window.surface);
     while (!window.configured) {
         if (wl_display_dispatch(state.display) < 0) {
@@ -425,7 +438,7 @@ void createWindow(const char *title, int x, int y, int, int, bool) {
         }
     }
     std::string why;
-    if (!egl::openWindow(window.surface, window.width, window.height, why)) {
+    if (!egl::openWindow(window.surface, window.layout.width, window.layout.height, why)) {
         endWith(why);
     }
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -461,12 +474,13 @@ void takeKeyboardAndHidePointer() {
 
 void runMainLoop(const WindowCallbacks &callbacks) {
     window.resized = false;
-    callbacks.reshape(window.width, window.height);
+    callbacks.reshape(window.layout.width, window.layout.height);
     for (;;) {
         dispatchWithoutWaiting();
+        takeLayout();
         if (window.resized) {
             window.resized = false;
-            callbacks.reshape(window.width, window.height);
+            callbacks.reshape(window.layout.width, window.layout.height);
         }
         for (const unsigned char key : takeTypedKeys(posix::clockNowNs())) {
             callbacks.keyboard(key, 0, 0);
@@ -506,8 +520,11 @@ bool lookAtCurrentWindow(WindowPlacement &placement) {
         return false;
     }
     roundTrip();
-    placement = {window.output->facts.x, window.output->facts.y, window.width, window.height,
-                 window.fullScreen};
+    takeLayout();
+    // Only a full-screen window's configured size is the output's own in surface coordinates.
+    placement = {window.output->facts.x, window.output->facts.y,
+                 window.layout.width,    window.layout.height,
+                 window.fullScreen,      window.fullScreen && window.layout.compositorScales};
     return true;
 }
 

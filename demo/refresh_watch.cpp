@@ -126,6 +126,26 @@ void printLine(const std::string &text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+// The compositor's feedback on the frames so far, as far as it has come.
+void takePresentations(RefreshWatch &watch) {
+    PresentationEvent event;
+    while (nextPresentation(event)) {
+        // Feedback older than the intervals kept cannot be told apart and is left out.
+        if (event.frame <= 0 || event.frame > watch.check.frames ||
+            watch.check.frames - event.frame >= intervalsKept) {
+            continue;
+        }
+        event.interval = watch.intervals[event.frame % intervalsKept];
+        const ProgressLine told = observePresentation(watch.check, event);
+        if (told != ProgressLine::none) {
+            printLine(progressLineText(watch.check, told));
+        }
+        if (frameLogRequested()) {
+            logPresentation(event);
+        }
+    }
+}
+
 // The frame log on SIGINT, SIGTERM or SIGHUP: the rows so far, marked as interrupted.
 void finishLogOnSignal() {
     std::lock_guard<std::mutex> lock(watchMutex);
@@ -179,22 +199,7 @@ void watchRefresh() {
     }
     watch.rowPending = false;
     watch.intervals[watch.check.frames % intervalsKept] = sample.interval;
-    PresentationEvent event;
-    while (nextPresentation(event)) {
-        // Feedback older than the intervals kept cannot be told apart and is left out.
-        if (event.frame <= 0 || event.frame > watch.check.frames ||
-            watch.check.frames - event.frame >= intervalsKept) {
-            continue;
-        }
-        event.interval = watch.intervals[event.frame % intervalsKept];
-        const ProgressLine told = observePresentation(watch.check, event);
-        if (told != ProgressLine::none) {
-            printLine(progressLineText(watch.check, told));
-        }
-        if (frameLogRequested()) {
-            logPresentation(event);
-        }
-    }
+    takePresentations(watch);
 }
 
 void reportRefreshSummary() {
@@ -207,6 +212,8 @@ void reportRefreshSummary() {
         }
         return;
     }
+    // Feedback read with the key that ends the viewer, before a frame took it in.
+    takePresentations(watch);
     finishRefreshCheck(watch.check);
     const std::string log = finishFrameLog(watch.check, FrameLogEnd::escape);
     printLine(summaryLineText(watch.check) + (log.empty() ? "" : "; " + log));

@@ -27,7 +27,7 @@ class RefreshE2eTest : public ViewerTest {
             GTEST_SKIP() << "the fake display hooks GLX; the Windows build draws through Wine's "
                             "WGL";
         }
-        if (serverKind == xtest::XServerKind::WestonNative) {
+        if (xtest::XServer::nativeWayland(serverKind)) {
             GTEST_SKIP() << "the fake display hooks GLX; the Wayland backend draws through EGL";
         }
         ViewerTest::SetUp();

@@ -31,6 +31,20 @@ bool isImagePixel(Rgb c) {
     return false;
 }
 
+// The overlay's text; the images are never this colour.
+constexpr Rgb overlayInk{255, 255, 0};
+
+bool anyOverlayInk(const Screenshot &s) {
+    for (int row = 0; row < s.height; ++row) {
+        for (int column = 0; column < s.width; ++column) {
+            if (s.at(column, row) == overlayInk) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 int textureOf(Rgb c) {
     for (int k = 0; k < 4; ++k) {
         if (c.b == textureBlue[k]) {
@@ -60,6 +74,8 @@ const char *serverOption(xtest::XServerKind kind) {
         return "mutter_xwayland_two_monitors";
     case xtest::XServerKind::WestonNative:
         return "weston_native";
+    case xtest::XServerKind::WestonNativeScaleTwo:
+        return "weston_native_scale2";
     }
     return "unknown";
 }
@@ -221,8 +237,18 @@ void ViewerTest::start(const std::map<std::string, std::string> &env,
                        const std::vector<std::string> &args) {
     std::map<std::string, std::string> viewerEnv = env;
     if (!server().waylandDisplay().empty()) {
-        // The viewer as weston's own client: weston's output window always covers the Xvfb,
-        // and the previous viewer's surface went with its process.
+        // The viewer as weston's own client: weston's output window always covers the Xvfb.
+        // The previous viewer's last picture stays on it a little after its process ended
+        // (weston fades a closed window out); the first frame looked for below would be
+        // found in it, and keys typed then reach no client, as weston gives the keyboard to
+        // the new viewer only when its surface maps. So the new viewer starts once the
+        // screen shows none of the overlay's ink.
+        auto [leftover, clear] =
+            client().waitUntil([](const Screenshot &s) { return !anyOverlayInk(s); }, startTimeout);
+        if (!clear) {
+            saveForDiagnosis(leftover, "picture-left-over");
+        }
+        EXPECT_TRUE(clear) << "the picture of an earlier viewer is still on the screen";
         viewerEnv["WAYLAND_DISPLAY"] = server().waylandDisplay();
         viewerEnv["XDG_RUNTIME_DIR"] = server().runtimeDir();
     } else {
@@ -254,7 +280,7 @@ void ViewerTest::waitForFirstFrame(int areaWidth, int areaHeight) {
         const int right = std::min(areaWidth, s.width);
         for (int row = std::max(0, s.height - areaHeight); row < s.height; ++row) {
             for (int column = areaWidth * 45 / 100; column < right; ++column) {
-                if (s.at(column, row) == Rgb{255, 255, 0}) {
+                if (s.at(column, row) == overlayInk) {
                     return true;
                 }
             }

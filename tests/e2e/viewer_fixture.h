@@ -24,7 +24,7 @@ using xtest::Screenshot;
 
 // Set by main from --server=xvfb|xorg_dummy|weston_xwayland|mutter_xwayland|
 // xorg_dummy_two_outputs|weston_xwayland_two_outputs|mutter_xwayland_two_monitors|
-// weston_native.
+// weston_native|weston_native_scale2.
 extern xtest::XServerKind serverKind;
 // The name of a kind in --server= and in the names of saved screenshots.
 const char *serverOption(xtest::XServerKind kind);

@@ -156,6 +156,8 @@ const char *toString(XServerKind kind) {
         return "mutter+XWayland with two monitors";
     case XServerKind::WestonNative:
         return "weston native";
+    case XServerKind::WestonNativeScaleTwo:
+        return "weston native at scale 2";
     }
     return "?";
 }
@@ -164,11 +166,11 @@ std::string XServer::unavailableReason(XServerKind kind) {
     if (kind == XServerKind::Xvfb) {
         return executable(xvfbPath) ? "" : std::string(xvfbPath) + " is not installed (xvfb)";
     }
-    if ((kind == XServerKind::WestonXwaylandTwoOutputs || kind == XServerKind::WestonNative) &&
+    if ((kind == XServerKind::WestonXwaylandTwoOutputs || nativeWayland(kind)) &&
         !executable(xvfbPath)) {
         return std::string(xvfbPath) + " is not installed (xvfb)";
     }
-    if (kind == XServerKind::WestonNative) {
+    if (nativeWayland(kind)) {
         return executable(westonPath) ? "" : std::string(westonPath) + " is not installed (weston)";
     }
     if (kind == XServerKind::WestonXwayland || kind == XServerKind::WestonXwaylandTwoOutputs) {
@@ -312,7 +314,7 @@ XServer::XServer(XServerKind kind, int width, int height)
         throw std::runtime_error(why);
     }
     if (kind == XServerKind::WestonXwayland || kind == XServerKind::WestonXwaylandTwoOutputs ||
-        kind == XServerKind::WestonNative) {
+        nativeWayland(kind)) {
         startWeston();
     } else if (kind == XServerKind::MutterXwayland ||
                kind == XServerKind::MutterXwaylandTwoMonitors) {
@@ -408,7 +410,7 @@ void XServer::startWeston() {
     ChildProcess(help).waitFor(std::chrono::seconds(10));
     const WestonOptions chosen =
         westonOptions(readTextFile(dir_ / "help.out") + readTextFile(dir_ / "help.err"));
-    if (kind_ == XServerKind::WestonNative) {
+    if (nativeWayland(kind_)) {
         startWestonNative(chosen);
         return;
     }
@@ -532,20 +534,24 @@ bool outputWindowShown(const std::string &displayName, int width, int height) {
 } // namespace
 
 // weston's x11 backend with one output window the size of its Xvfb, and nothing of its
-// shell over it: no panel, no screen lock. Ready once its socket is there and its output's
-// window shows.
+// shell over it: no panel, no screen lock. At scale 2 the size given to weston is in surface
+// coordinates: the x11 backend makes its window (and the output's mode) that size times the
+// scale. Ready once its socket is there and its output's window shows.
 void XServer::startWestonNative(const WestonOptions &chosen) {
     startHostXvfb(width_, height_);
     displayName_ = hostDisplayName_;
     waylandDisplay_ = "wayland-moiravel";
+    const int scale = kind_ == XServerKind::WestonNativeScaleTwo ? 2 : 1;
     writeTextFile(dir_ / "weston.ini", "[core]\nidle-time=0\n\n"
-                                       "[shell]\npanel-position=none\nlocking=false\n");
+                                       "[shell]\npanel-position=none\nlocking=false\n\n"
+                                       "[output]\nname=X1\nscale=" +
+                                           std::to_string(scale) + "\n");
     SpawnOptions options;
     options.argv = {westonPath,
                     "--backend=" + chosen.x11Backend,
                     "--use-pixman",
-                    "--width=" + std::to_string(width_),
-                    "--height=" + std::to_string(height_),
+                    "--width=" + std::to_string(width_ / scale),
+                    "--height=" + std::to_string(height_ / scale),
                     "--socket=" + waylandDisplay_,
                     "--config=" + (dir_ / "weston.ini").string(),
                     "--log=" + (dir_ / "server.err").string()};
@@ -649,7 +655,7 @@ std::string XServer::log() const {
         text += readTextFile(dir_ / "Xorg.log");
     }
     if (kind_ == XServerKind::WestonXwayland || kind_ == XServerKind::WestonXwaylandTwoOutputs ||
-        kind_ == XServerKind::WestonNative) {
+        nativeWayland(kind_)) {
         text += readTextFile(dir_ / "weston.stderr"); // XWayland's own messages land here
     }
     constexpr size_t keep = 4000;

@@ -34,6 +34,9 @@ enum class XServerKind {
     // weston's output, keys and the pointer reach weston's seat), and the viewer reaches
     // weston through waylandDisplay() in runtimeDir().
     WestonNative,
+    // The same at output scale 2: weston's output X1 is half the size given in surface
+    // coordinates, and its window on the Xvfb (its mode) is the size given.
+    WestonNativeScaleTwo,
 };
 constexpr XServerKind allXServerKinds[] = {XServerKind::Xvfb,
                                            XServerKind::XorgDummy,
@@ -42,7 +45,8 @@ constexpr XServerKind allXServerKinds[] = {XServerKind::Xvfb,
                                            XServerKind::XorgDummyTwoOutputs,
                                            XServerKind::WestonXwaylandTwoOutputs,
                                            XServerKind::MutterXwaylandTwoMonitors,
-                                           XServerKind::WestonNative};
+                                           XServerKind::WestonNative,
+                                           XServerKind::WestonNativeScaleTwo};
 
 // The size of the second output of the XWayland kinds that have two.
 constexpr int secondOutputWidth = 1024;
@@ -75,7 +79,11 @@ class XServer {
     // compositor needs more of the machine (a working runtime directory, its shell, a session
     // bus) than an X server.
     static bool startFailureSkips(XServerKind kind) {
-        return underCompositor(kind) || kind == XServerKind::WestonNative;
+        return underCompositor(kind) || nativeWayland(kind);
+    }
+    // The kinds whose clients are the viewer's Wayland backend, weston's own clients.
+    static bool nativeWayland(XServerKind kind) {
+        return kind == XServerKind::WestonNative || kind == XServerKind::WestonNativeScaleTwo;
     }
     static bool hasTwoOutputs(XServerKind kind) {
         return kind == XServerKind::WestonXwaylandTwoOutputs ||
@@ -95,8 +103,8 @@ class XServer {
     // While the server runs, this process's own XAUTHORITY names it too, for its Xlib and
     // XCB connections.
     const std::string &authorityFile() const { return authorityFile_; }
-    // For WestonNative: the compositor's socket (WAYLAND_DISPLAY) and the directory it lies
-    // in (XDG_RUNTIME_DIR); empty for the other kinds.
+    // For the native Wayland kinds: the compositor's socket (WAYLAND_DISPLAY) and the directory it
+    // lies in (XDG_RUNTIME_DIR); empty for the other kinds.
     const std::string &waylandDisplay() const { return waylandDisplay_; }
     std::string runtimeDir() const { return dir_.path().string(); }
     int width() const { return width_; }

@@ -4,6 +4,7 @@
 #include "display_probe.h"
 #include "platform.h"
 #include "full_screen_window.h"
+#include "platform_wayland.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -129,7 +131,10 @@ TEST(NextPlacementStep, AsksForFullScreenOnlyWhenTimeIsUpAndTheScreenIsNotCovere
 }
 
 // After the window is placed on one output: whether a request for full screen on its monitor
-// has taken effect, and what start-up says where the window lies elsewhere.
+// has taken effect, and what start-up says where the window lies elsewhere. A native Wayland
+// window's size is the buffer that the backend makes at the output's scale, on an output of
+// the mode's size at the same origin: its own pixels one to one wherever the compositor lets
+// the buffer follow the scale.
 TEST(WindowOnOutput, FullScreenThereOrAWarningThatSaysWhereItLies) {
     const DesktopRect second = {800, 0, 1024, 768};
     struct Case {
@@ -137,6 +142,17 @@ TEST(WindowOnOutput, FullScreenThereOrAWarningThatSaysWhereItLies) {
         WindowPlacement placement;
         bool fullScreen;
         const char *warning;
+        std::optional<wayland::ScaleFacts> scale = std::nullopt;
+        int bufferScale = 1;
+        int destinationWidth = 0; // 0: no viewport
+        int destinationHeight = 0;
+    };
+    // wl_output.scale, the preferred fractional scale (0: none told), whether the compositor
+    // offers wp_fractional_scale_v1 with wp_viewporter, the configured size and the mode.
+    const auto wayland = [](int outputScale, std::uint32_t preferred, bool fractional,
+                            int surfaceWidth, int surfaceHeight, int modeWidth, int modeHeight) {
+        return wayland::ScaleFacts{surfaceWidth, surfaceHeight, outputScale, preferred,
+                                   fractional,   modeWidth,     modeHeight};
     };
     const Case cases[] = {
         {"full screen on it", {800, 0, 1024, 768, true}, true, ""},
@@ -150,11 +166,64 @@ TEST(WindowOnOutput, FullScreenThereOrAWarningThatSaysWhereItLies) {
          false,
          "the window manager put the window 1024x700 at 800,0, not on XWAYLAND1 (1024x768 at "
          "800,0)"},
+        {"Wayland at scale 1", {}, true, "", wayland(1, 0, false, 1024, 768, 1024, 768)},
+        {"Wayland at scale 2", {}, true, "", wayland(2, 0, false, 512, 384, 1024, 768), 2},
+        {"Wayland at scale 2, size left to the client",
+         {},
+         true,
+         "",
+         wayland(2, 0, false, 0, 0, 1024, 768),
+         2},
+        {"Wayland at scale 1.5",
+         {},
+         true,
+         "",
+         wayland(2, 180, true, 1280, 720, 1920, 1080),
+         1,
+         1280,
+         720},
+        {"Wayland at scale 1.25, rounded half away from zero",
+         {},
+         true,
+         "",
+         wayland(2, 150, true, 1093, 614, 1366, 768),
+         1,
+         1093,
+         614},
+        {"Wayland at scale 1.5, offered but never told",
+         {},
+         false,
+         "the compositor scales the picture: the window's buffer is 2560x1440 pixels, not the "
+         "1920x1080 of XWAYLAND1, so texels do not land one to one on display pixels",
+         wayland(2, 0, true, 1280, 720, 1920, 1080),
+         1,
+         1280,
+         720},
+        {"Wayland at scale 1.5 without wp_fractional_scale_v1",
+         {},
+         false,
+         "the compositor scales the picture: the window's buffer is 2560x1440 pixels, not the "
+         "1920x1080 of XWAYLAND1, so texels do not land one to one on display pixels",
+         wayland(2, 0, false, 1280, 720, 1920, 1080),
+         2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(fullScreenOn(c.placement, second), c.fullScreen);
-        EXPECT_EQ(misplacedWindowWarning(c.placement, second, "XWAYLAND1"), c.warning);
+        DesktopRect target = second;
+        WindowPlacement placement = c.placement;
+        if (c.scale) {
+            const wayland::BufferLayout layout = wayland::bufferLayout(*c.scale);
+            target.width = c.scale->modeWidth;
+            target.height = c.scale->modeHeight;
+            placement = {target.x,      target.y, layout.width,
+                         layout.height, true,     layout.compositorScales};
+            EXPECT_EQ(layout.bufferScale, c.bufferScale);
+            EXPECT_EQ(layout.viewport, c.destinationWidth > 0);
+            EXPECT_EQ(layout.destinationWidth, c.destinationWidth);
+            EXPECT_EQ(layout.destinationHeight, c.destinationHeight);
+        }
+        EXPECT_EQ(fullScreenOn(placement, target), c.fullScreen);
+        EXPECT_EQ(misplacedWindowWarning(placement, target, "XWAYLAND1"), c.warning);
     }
 }
 

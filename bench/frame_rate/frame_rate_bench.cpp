@@ -68,12 +68,14 @@ struct Measurement {
 // in the measured state. Counts swaps between two marks `seconds` apart, then ends it with
 // Escape.
 Measurement measure(const std::string &binary, const std::filesystem::path &dir, XServer &server,
-                    XClient &client, const std::string &keys, double seconds) {
+                    XClient &client, const std::string &keys, double seconds,
+                    const std::vector<std::string> &args = {}) {
     const auto logFile = dir / "swaps.log";
     std::filesystem::remove(logFile);
     const long long started = nowNs();
     ViewerRun run(binary, dir, server.displayName(),
-                  {{"LD_PRELOAD", MOIRAVEL_SWAP_COUNTER}, {"MOIRAVEL_SWAP_LOG", logFile.string()}});
+                  {{"LD_PRELOAD", MOIRAVEL_SWAP_COUNTER}, {"MOIRAVEL_SWAP_LOG", logFile.string()}},
+                  args);
     // First frame: the counter writes its first line.
     for (int i = 0; i < 12000 && readSwapLog(logFile).first < 0; ++i) {
         if (!run.running()) {
@@ -137,6 +139,19 @@ int main(int argc, char **argv) {
             measure(MOIRAVEL_DEMO_BINARY, viewerDir.path(), server, client, "m v", seconds);
         Measurement bare =
             measure(MOIRAVEL_BARE_QUAD_BINARY, bareDir.path(), server, client, "", seconds);
+        // The viewer with its frame log, between two more runs without it (off, on, on, off),
+        // so that a drift of the machine's speed weighs on both alike.
+        const std::vector<std::string> logged = {"--frame-log", "frames.csv"};
+        double withoutLog = viewer.framesPerSecond;
+        double withLog = 0;
+        for (int i = 0; i < 3; ++i) {
+            const bool on = i < 2;
+            const Measurement m = measure(MOIRAVEL_DEMO_BINARY, viewerDir.path(), server, client,
+                                          "m v", seconds, on ? logged : std::vector<std::string>{});
+            (on ? withLog : withoutLog) += m.framesPerSecond;
+        }
+        withLog /= 2;
+        withoutLog /= 2;
 
         std::printf("screen %dx%d on Xvfb (Mesa software rendering), %.1f s measured each\n", width,
                     height, seconds);
@@ -144,6 +159,9 @@ int main(int argc, char **argv) {
         std::printf("viewer:             %8.1f frames/s\n", viewer.framesPerSecond);
         std::printf("ratio viewer/bare:  %8.3f (goal >= 0.85)\n",
                     viewer.framesPerSecond / bare.framesPerSecond);
+        std::printf("viewer with --frame-log: %8.1f frames/s, without: %8.1f frames/s\n", withLog,
+                    withoutLog);
+        std::printf("ratio log on/off:   %8.3f (goal >= 0.99)\n", withLog / withoutLog);
         std::printf("viewer start to first frame, four %dx%d images: %.2f s\n", width, height,
                     viewer.secondsToFirstFrame);
         std::printf("bare loop start to first frame (no image files): %.2f s\n",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's options: the help text and the parser.
 #include "options.h"
 

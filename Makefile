@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Quick start: `make demo` runs the viewer on sample images, `make test` runs
 # every test. Each target first installs the missing Debian packages of the
 # groups of tools/packages.txt it needs (NO_INSTALL=1: only list them, stop).

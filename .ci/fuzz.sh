@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets (preset "fuzz": clang, ASan + UBSan), replays
 # every checked-in input of tests/fuzz/corpus, then fuzzes each target for
 # FUZZ_SECONDS (default 60). Fails on any finding: the reproducer is left in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
 # (preset "asan": clang, -fno-sanitize-recover=all) and runs the whole ctest
 # suite in it, unit and end-to-end tests included; the end-to-end tests start

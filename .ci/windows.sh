@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows part of continuous integration, from package install to test results:
 #   - 32-bit (i686) compile checks (.ci/windows_cross.sh): the entry-point table with its
 #     fake-lookup tests, and the viewer's code but its GLUT window system, where the WGL calls

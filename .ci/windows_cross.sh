@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-builds the OpenGL entry-point table (gl_entry/) for 32-bit Windows with mingw-w64
 # (cmake/mingw-w64-i686.cmake), where APIENTRY is __stdcall, so that a real compiler checks the
 # calling convention of every stub: the table, the WGL lookup, a program linking the two, and

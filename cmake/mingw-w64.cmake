@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiling for Windows with Debian's mingw-w64, for the triplet that the including
 # toolchain file sets in MOIRAVEL_MINGW_TRIPLET (mingw-w64-x86_64.cmake, mingw-w64-i686.cmake).
 # The posix thread model is used: GoogleTest needs std::mutex, which the win32 model lacks.

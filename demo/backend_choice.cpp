@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The choice of the platform backend (backend_choice.h).
 #include "backend_choice.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The choice of the platform backend before the window system starts: the one --backend
 // names, else the one MOIRAVEL_BACKEND names, else the first of the build's backends in the
 // default choice that looks for what it needs and finds it, else the first in the default

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The overlay's 9x15 glyphs drawn with glBitmap from the table of GLUT's own 9x15 glyphs
 // (overlay_glyphs.inc, made by tools/glyph_table/).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The overlay's 9x15 bitmap font without any window system's help: GLUT's own
 // GLUT_BITMAP_9_BY_15 glyphs for characters 1..255 (read back from what freeglut draws, into
 // overlay_glyphs.inc), and drawing one of them at the raster position as glutBitmapCharacter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The presentation clock on POSIX systems: CLOCK_MONOTONIC, which no change of the wall clock
 // moves.
 #include "clock_posix.h"

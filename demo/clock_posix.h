@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The presentation clock on POSIX systems (clock_posix.cpp), shared by the Linux backends.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Display probe: before start-up asks GLUT for game mode, looks at the X server
 // to decide whether the request is safe and meaningful, or whether the
 // full-screen window should be opened straight away.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What each drawing stage of a frame saves and restores of the OpenGL state.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hooks run when the run is asked to end from outside (ending_signals.h).
 #include "ending_signals.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run asked to end from outside: SIGINT, SIGTERM and SIGHUP on a POSIX system; Ctrl+C,
 // Ctrl+Break, the console closing, a log-off or a shut-down on Windows. What must be done
 // before the process ends (a display mode put back, the frame log written) is registered

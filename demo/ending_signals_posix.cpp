@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ending signals on a POSIX system: SIGINT, SIGTERM and SIGHUP blocked in every thread and
 // taken by one of their own, which runs the hooks and then ends the process by the same
 // signal, as it would have ended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ending signals on Windows: the console's control events (Ctrl+C, Ctrl+Break, the
 // console closing, a log-off, a shut-down) run the hooks, and Windows' own handler then ends
 // the process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the image reader gets at a file's bytes: the file opened, refused
 // unless it is a regular file, and mapped whole for reading. One
 // implementation per operating system, file_map_posix.cpp or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file's bytes for the image reader on POSIX systems: open, fstat and mmap.
 // Only a regular file is mapped; a FIFO without a writer cannot hang the
 // viewer. Nothing here parses the bytes.

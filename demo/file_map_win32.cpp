@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file's bytes for the image reader on Windows: CreateFileA and a
 // read-only view of a file mapping. Only a regular file on a disk is mapped,
 // and Windows error codes become the C library's numbers so that the reasons

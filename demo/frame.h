@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One frame: the subimage cycle, the diagonal movement, the textured quad.
 #pragma once
 

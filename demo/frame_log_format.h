@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame log's format, as the viewer writes it and moiravel-frame-report reads it: the
 // header line, the words its fields take, and the trailer's markers.
 //

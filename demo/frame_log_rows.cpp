@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame log's texts (frame_log_rows.h).
 #include "frame_log_rows.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame log's rows and texts: one row per frame, from the first frame to the end of the
 // run, behind a header line naming the columns, and a trailer line saying how the run ended
 // and what the missed-refresh check made of it. Plain formatting into caller's buffers, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame log kept in blocks and written by a thread of its own (frame_log_writer.h).
 #include "frame_log_writer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame log kept and written: rows held in memory in fixed-size blocks, a few blocks
 // recycled, and full blocks written by a thread of its own in one large write each, so the
 // frame's path makes no system call and, once running, allocates nothing. The file is

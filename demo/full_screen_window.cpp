@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "full_screen_window.h"
 
 #include "platform.h"

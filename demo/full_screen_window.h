@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Full-screen window: opens the GLUT window that covers the screen when game
 // mode is not used, and leaves its GL context current.
 //

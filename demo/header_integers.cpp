@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Header numbers as glibc's sscanf(text, "%i %i ...") converts them, digit by
 // digit, without the C library: no locale, no allocation. Knows nothing of
 // the header's lines or of what the numbers stand for.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image reader's header numbers (width, height, maxval) read as the C
 // library's "%i" conversion reads them. Only the numbers of one line of text:
 // finding the header lines is the reader's job (ppm_reader.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image set the viewer shows and moiravel-make-images writes: the four file names, the
 // three modes' names and which files each mode alternates. Only facts, no loading or drawing.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's keys.
 #pragma once
 

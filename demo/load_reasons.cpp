@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "load_reasons.h"
 
 #include "messages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why the viewer refuses an input file: the kinds of image-load failure, the
 // record the image reader fills in when a load fails, and the one table of
 // texts the viewer writes for them and for an unreadable README.txt. Nothing

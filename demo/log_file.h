@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file written whole or not at all, for the frame log: created under a temporary name
 // beside its own, appended to in large writes, then flushed to disk and renamed into place;
 // or, where anything failed, removed with nothing left of it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame log's file on a POSIX system: open, write, fsync, rename, and the directory
 // synced so that the new name lasts too.
 #include "log_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame log's file on Windows: CreateFile, WriteFile, FlushFileBuffers, and MoveFileEx
 // over the old file, written through.
 #include "log_file.h"

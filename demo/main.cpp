@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moiravel-demo's entry function; everything else of the start-up is in startup.cpp, where the
 // tests reach it.
 #include "startup.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's lines on standard error: every one starts with the program's name, and a
 // warning says so after it. Only the prefixes; each caller writes its own text.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text of a mode record, its parsing, and the choice of the mode to put back.
 //
 // What it does not do: touch files or displays.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record of a switched output's mode: what it takes to put the mode back, as text in a
 // small file, so that a later run can mend a run that was killed before it could. Here are
 // the record's text and its parsing, the choice of the mode to put back, and the line that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's own command-line options, read after the window system has taken its own
 // (GLUT's -display, -geometry, ...): what to do, and on which output.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The display's outputs (monitors) and the choice of the stimulus output among them: which
 // output `--output` names, which mode of README.txt's size it switches to, and the lines of
 // `--list-outputs`. Plain facts in, plain answers out; the platform files gather the facts

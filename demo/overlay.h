@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The yellow text drawn over the image in every frame.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one type of an image's pixels in memory, shared by the image reader and
 // the viewer's state. Only the type: nothing here reads or draws an image.
 #pragma once

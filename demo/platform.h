@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform layer: the few things the viewer needs that differ by system. The viewer's
 // own files call these and nothing of GLUT, X11, GLX or Windows directly.
 //

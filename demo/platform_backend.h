@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A backend of the platform layer: one table of the functions platform.h declares, so that
 // one binary can carry several (X11 and Wayland on Linux) and choose one at run time. The
 // free functions of platform.h forward to the backend in use (platform_dispatch.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The backends of a Linux build, the default first: X11 (GLUT, X11, GLX), then Wayland
 // (xdg-shell, EGL, xkbcommon).
 //

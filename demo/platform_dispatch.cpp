@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // platform.h's free functions, each forwarding to the backend in use (platform_backend.h).
 //
 // What it does not do: choose the backend, or do any system's work itself.

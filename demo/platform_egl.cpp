@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OpenGL through EGL on a Wayland surface (platform_egl.h).
 //
 // What it does not do: damage or commit the surface itself (eglSwapBuffers commits; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OpenGL through EGL on a Wayland surface (platform_egl.cpp), for the Wayland backend:
 // desktop OpenGL in a compatibility context, a config of exactly 8-8-8 bits with depth,
 // the buffer swap and the swap interval.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window system through GLUT (freeglut), the same on X11 and on Windows: start-up, game
 // mode, windows, the main loop, the buffer swap and bitmap text.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window system through GLUT (platform_glut.cpp), shared by the X11 and the Windows
 // backends: the functions of platform.h's window system that GLUT answers.
 //

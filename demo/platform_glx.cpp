@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GLX on X11: the refresh counter and rate of GLX_OML_sync_control, the display mode's refresh
 // rate through XRandR, and the swap interval through the GLX swap-control extensions, all for
 // the current context and window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Presentation through GLX (platform_glx.cpp): the refresh facts, the refresh counter and
 // the swap interval, as platform.h describes them.
 //

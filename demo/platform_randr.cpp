@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // X11 with RandR 1.2: switches one output's mode alone and puts it back on every way out:
 // exit, SIGINT, SIGTERM and SIGHUP, and a lost connection to the display. What it takes to
 // put the mode back is in a record file first (mode_record.h), so that a later run mends a

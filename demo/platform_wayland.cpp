@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Wayland backend: the compositor connection and its globals, the outputs (wl_output),
 // the full-screen xdg_toplevel with its EGL window, the main loop, and the answers of
 // platform.h that a Wayland client gives (no mode switch, no refresh counter).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Wayland backend (wayland::): the functions of platform.h it answers, and what its
 // files share: the compositor connection and its globals (platform_wayland.cpp), the
 // keyboard and pointer (platform_wayland_keys.cpp), presentation feedback

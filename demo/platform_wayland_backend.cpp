@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Wayland backend's table: the compositor's window, outputs and keys (wayland::), GL
 // through EGL, and the POSIX clock.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Wayland backend's seat: the keyboard through xkbcommon, turned into the characters
 // GLUT hands the keyboard callback, with key repeat as the compositor's repeat_info asks;
 // and the pointer, hidden over the window once asked.

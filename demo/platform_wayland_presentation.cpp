@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Wayland backend's presentation feedback: wp_presentation bound where the compositor
 // offers it, one wp_presentation_feedback asked for before each of the viewer's buffer swaps,
 // and what each tells queued, in order, for the missed-refresh check.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Wayland backend's buffer at the output's scale: the arithmetic of the buffer's size,
 // the outputs the window's surface enters, the compositor's preferred fractional scale
 // (wp_fractional_scale_v1) and the surface's viewport (wp_viewporter), so that the buffer is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows: the display, the presentation clock and the swap interval. The window system is
 // GLUT's, as on X11 (platform_glut.cpp); the outputs and their modes are in
 // platform_win32_outputs.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows backend's display, window, output and presentation functions
 // (platform_win32.cpp, platform_win32_outputs.cpp), as platform.h describes them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows backend's table: GLUT's window system with Windows' own displays, outputs and
 // presentation (WGL's swap control, the performance counter). It is the only backend of a
 // Windows build, so it is also that build's list of backends.

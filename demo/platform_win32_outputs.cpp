@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows: the desktop's outputs (display devices), and switching one of them to another
 // mode and back, through EnumDisplayDevices, EnumDisplaySettings and ChangeDisplaySettingsEx.
 //

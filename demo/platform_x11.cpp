@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // X11: the display probe and the placement of windows, over connections of their own
 // (XCB for the probe) or GLUT's (Xlib, for the window it opened).
 //

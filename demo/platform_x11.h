@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The X11 backend's display, window and output functions (platform_x11.cpp; the mode switch
 // and its restoring in platform_randr.cpp), as platform.h describes them.
 //

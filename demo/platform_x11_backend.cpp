@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The X11 backend's table: GLUT's window system, the X11 display and its RandR outputs, and
 // presentation through GLX with the POSIX clock.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader for plain PPM images: the file's grammar (lines before the magic
 // line, comments, the size and maxval lines, the samples) and the reason for
 // every refusal, on bytes that file_map.h, header_integers.h and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader for plain PPM images (magic number P3, maxval 255).
 #pragma once
 

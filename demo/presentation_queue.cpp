@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The queue of presentation events (presentation_queue.h): a ring of fixed size, and the
 // halves of the compositor's numbers put together.
 #include "presentation_queue.h"

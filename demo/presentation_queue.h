@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The presentations a compositor has told of that the missed-refresh check has not taken
 // yet: a fixed ring, oldest first, and the compositor's numbers sent in 32-bit halves put
 // together.

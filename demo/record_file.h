@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record file of a switched display mode, on a POSIX system: where it lives, and
 // reading and writing it whole.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record file of a switched display mode, read and written with POSIX calls.
 #include "record_file.h"
 

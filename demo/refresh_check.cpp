@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The missed-refresh check's counting: plain arithmetic on the samples it is fed, with no
 // clock, display or output of its own (refresh_watch.cpp feeds it, refresh_text.cpp words it).
 #include "refresh_check.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checking the presentation: counts the display refreshes that frames missed,
 // from the first frame until Escape, and reports them on standard error.
 //

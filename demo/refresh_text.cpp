@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lines the missed-refresh check writes: progress while the run goes on, the summary at
 // its end. Only words and numbers; the counting is in refresh_check.cpp.
 #include "refresh_check.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The missed-refresh check's hooks in the viewer: the platform's clock, refresh counter and
 // swap interval sampled once per frame, fed to the check, and its lines written to standard
 // error; and, where asked for, each frame's row of the frame log, completed by what the

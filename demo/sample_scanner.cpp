@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample loop of the image reader: a general loop for any decimal integer
 // and, where the compiler targets SSE2, a block-wise fast path for the common
 // case in front of it. Both store exactly the same bytes; neither looks at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image reader's sample loop: the pixel samples after the header, read as
 // decimal integers into bytes, with an SSE2 path for the common short
 // unsigned samples. It reads no header and reports no reason; the reader

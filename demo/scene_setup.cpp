@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "scene_setup.h"
 
 #include "ppm_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scene's OpenGL state: the viewport, and the four image files turned into textures.
 #pragma once
 

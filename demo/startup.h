@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up: the display resolution from README.txt, game mode, the scene.
 #pragma once
 

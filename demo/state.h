@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The demo's one record of shared state. GLUT callbacks carry no user
 // pointer, so every function of the demo reaches the single instance
 // `demoState` directly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "swap_interval.h"
 
 #include "platform.h"

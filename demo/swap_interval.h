@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Switching the buffer-swap interval of the current window between 1 and 0.
 #pragma once
 

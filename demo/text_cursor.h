@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image reader's view of a file's header as text: lines read through a
 // fixed line buffer, with the carriage-return conventions of a stream opened
 // in text mode. It parses nothing; the reader (ppm_reader.cpp) does.

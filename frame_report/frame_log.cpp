@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame log read from its text, line by line: the header, the rows, the trailer. Each rule of
 // the format is one check here, and the first one broken refuses the text. It works out nothing
 // from the figures beyond what the trailer must agree with.

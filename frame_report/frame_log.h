@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's frame log (--frame-log FILE.csv), read from its text: the rows, one per frame, and
 // the trailer of the run. It refuses any text that is not such a log with the line and the
 // reason. It reads no file and works out no statistics (frame_stats.h does).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The figures of a run from its frame log: plain arithmetic, in milliseconds.
 #include "frame_stats.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The figures researchers quote of a run, worked out from its frame log: the frame intervals and
 // their spread, the refreshes missed, the frames without the swap interval. Plain arithmetic on a
 // parsed log; it neither reads nor words anything (report_text.h words it).

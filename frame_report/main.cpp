@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moiravel-frame-report: the figures of a run of moiravel-demo from its frame log, and its plot.
 // This file holds the steps: the log read and parsed, the figures printed, the plot written.
 // The options live in report_options.cpp, the texts in report_text.cpp, the reading of the

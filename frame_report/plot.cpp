@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plot of a frame log drawn with cairo: the layout, the axes and their ticks, the two panels,
 // and the PNG or SVG bytes. The figures come from frame_stats; nothing here reads or writes a file.
 #include "plot.h"

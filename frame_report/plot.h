@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plot of a run's frame log, drawn with cairo at a fixed size: the frame intervals against
 // the frame number (the refresh period marked, frames that missed refreshes highlighted) above
 // their histogram in refresh periods (in ms where no period is known). It makes the file's bytes

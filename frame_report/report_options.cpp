@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of moiravel-frame-report: the help text and the parser.
 #include "report_options.h"
 

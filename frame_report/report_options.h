@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of moiravel-frame-report: the help text and the parser that reads it into
 // Arguments or says why it refuses it. It reads no files and does no work.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The texts of moiravel-frame-report's report, one figure a line.
 #include "report_text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What moiravel-frame-report says: the figures of a run, one readable line each, and the line
 // that refuses a file. It works nothing out (frame_stats.h does) and prints nothing.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file written under a temporary name beside it, flushed and renamed into place (POSIX).
 #include "whole_file.h"
 

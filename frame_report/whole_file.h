@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file written whole or not at all: its bytes go to a temporary name beside it, are flushed to
 // the disk, and the temporary file is renamed over the final name; on any failure the temporary
 // file is removed and a file of that name stays as it was. It formats nothing.

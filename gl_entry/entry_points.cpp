@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Slots and stubs of the entry-point table, both expanded from entry_points.inc.
 #include "entry_points.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lazily resolved entry-point table: one process-global function pointer (slot) per entry
 // point of names.txt, named exactly as the entry point (gl_entry::glBlendColor,
 // gl_entry::wglSwapBuffersMscOML). Call an entry point by calling through its slot.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one outside call the entry-point stubs make: find an entry point by its exact name.
 // lookup_glx.cpp defines it with glXGetProcAddressARB, lookup_wgl.cpp with wglGetProcAddress;
 // a test may link the table with a definition of its own instead.

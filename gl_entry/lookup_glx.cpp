@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry-point lookup for GLX platforms.
 #include "lookup.h"
 

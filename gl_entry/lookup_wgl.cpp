@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry-point lookup for Windows.
 #include "lookup.h"
 

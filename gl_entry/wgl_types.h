@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows data types that the WGL entry points of the table take and return, declared for
 // platforms without <windows.h>. They live in namespace gl_entry so that they cannot clash
 // with same-named types of other headers (X11's <X11/Xmd.h> has its own BOOL and INT64).

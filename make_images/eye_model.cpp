@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "eye_model.h"
 
 #include "parallel.h"

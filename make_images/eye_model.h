@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the eye sees of a mode's two subimages while the viewer moves the image.
 //
 // With movement on, the viewer shows subimage 1, 0, 1, 0, ... and moves the image one display

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files replaced only as a whole: written beside their final names, flushed, renamed in order.
 #include "file_set.h"
 

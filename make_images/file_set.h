@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files replaced only as a whole. Each file is written in full under a hidden temporary name
 // beside its final one and flushed to the disk; only when all of them are written are they
 // renamed into place, in the order given, and their directories flushed. Until the renames start

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fit.h"
 
 #include "parallel.h"

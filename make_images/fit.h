@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fitting a pair of subimages so that what the eye sees of them comes close to the picture.
 #pragma once
 

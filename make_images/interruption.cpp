@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SIGINT and SIGTERM: the temporary files removed, one line said, the process ended by the
 // signal. The handler uses only async-signal-safe calls on a table filled before it is
 // installed and never changed after.

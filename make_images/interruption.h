@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What SIGINT and SIGTERM do while moiravel-make-images works: its temporary files removed, one
 // line on standard error, and the process ended by the same signal, so that its parent sees an
 // interrupted program (a shell reports 130 or 143, and a script or make stops too). A signal

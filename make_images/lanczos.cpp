@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lanczos.h"
 
 #include "parallel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lanczos-3 reduction of a picture by an integer factor.
 #pragma once
 

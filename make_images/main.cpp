@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moiravel-make-images: makes the four image files and README.txt for moiravel-demo. This file
 // holds the steps: the outputs made ready, the picture read, the fit, the files written, the
 // figures reported. The options live in options.cpp, the texts of the report in report.cpp, what

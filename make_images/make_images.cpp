@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "make_images.h"
 
 #include "lanczos.h"

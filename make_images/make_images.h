@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The steps of moiravel-make-images: from one picture to the viewer's four image files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of moiravel-make-images: the help text and the parser, one rule per option.
 // It reads no files and does no work.
 #include "options.h"

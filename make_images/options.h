@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of moiravel-make-images: its options, the help text, and the parser that
 // reads them into Arguments or says why it refuses them. It reads no files and does no work.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "parallel.h"
 
 #include <atomic>

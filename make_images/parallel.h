@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Row-parallel loops for the image tool.
 #pragma once
 

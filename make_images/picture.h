@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures in memory and the file formats the image tool reads and writes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one plain PPM writer: what moiravel-make-images writes and what the tests and benchmarks
 // feed the viewer. It formats and writes; it does not read.
 #pragma once

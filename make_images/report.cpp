@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What moiravel-make-images tells the user as it goes: the texts and their layout.
 #include "report.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What moiravel-make-images tells the user as it goes: failures and notes as one line on
 // standard error, the fit's progress bar, the figures of each mode. It works nothing out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built-in test picture: detail finer than a display pixel.
 #pragma once
 

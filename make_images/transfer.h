@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The display's transfer curve: how code values 0..255 become light and back. It converts
 // samples; it knows nothing of pictures' layout or of the eye.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Usage: tools/check_debian.sh RELEASE   (e.g. bookworm, trixie; run as root)
 # Checks the quick start on a fresh Debian RELEASE: makes a minimal chroot
 # with debootstrap (kept in $CHECK_DIR/base-RELEASE for the next run), copies

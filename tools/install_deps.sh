@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Usage: tools/install_deps.sh GROUP...   (groups of tools/packages.txt)
 # Lists the packages of those groups that are missing, with the reason each
 # one is needed, then installs them with apt-get (directly as root, through

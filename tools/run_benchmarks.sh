@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Usage: tools/run_benchmarks.sh [BUILD_DIR]   (what `make bench` runs)
 # Runs every benchmark of BUILD_DIR/bench, each measuring against its own
 # baseline in the same run, then repeats each one's ratio lines together.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the viewer on images of the built-in test picture in BUILD_DIR/demo-run,
 # whose README.txt holds the current display's resolution. Without a display,
 # runs the viewer on a virtual X server for a few seconds and saves

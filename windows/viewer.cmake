@@ -1,9 +1,11 @@
+# SPDX-License-Identifier: MIT
 # The viewer for Windows (included by windows/CMakeLists.txt): linked fully static on a freeglut
 # built from Debian's source package, and the zip for Windows users. The entry-point table and
 # the tests are not set up here.
 set(MOIRAVEL_FREEGLUT_DIR "${CMAKE_BINARY_DIR}/freeglut-install"
-    CACHE PATH "Static freeglut for Windows: include/GL/glut.h and lib/libglut.a")
-if(NOT EXISTS "${MOIRAVEL_FREEGLUT_DIR}/lib/libglut.a")
+    CACHE PATH "Static freeglut for Windows: include/GL/glut.h, lib/libglut.a and its licence in share/doc/freeglut/COPYING")
+set(moiravel_freeglut_licence ${MOIRAVEL_FREEGLUT_DIR}/share/doc/freeglut/COPYING)
+if(NOT EXISTS "${MOIRAVEL_FREEGLUT_DIR}/lib/libglut.a" OR NOT EXISTS ${moiravel_freeglut_licence})
   execute_process(
     COMMAND bash ${PROJECT_SOURCE_DIR}/tools/windows/build_freeglut.sh ${CMAKE_BINARY_DIR}
             ${CMAKE_TOOLCHAIN_FILE}
@@ -25,8 +27,16 @@ set_target_properties(
 add_subdirectory(${PROJECT_SOURCE_DIR}/demo ${CMAKE_BINARY_DIR}/demo)
 set_target_properties(moiravel-demo PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# The zip for Windows users: the viewer, the README and how to run it.
+# The zip for Windows users: the viewer, the README, how to run it, and in LICENSES/ the licences
+# of what the exe holds: ours, freeglut's and the mingw-w64 runtime's (winpthreads and the CRT
+# start-up code; libstdc++ and libgcc come under GCC's runtime library exception, which asks
+# for no notice).
 find_program(MOIRAVEL_ZIP zip REQUIRED)
+string(REPLACE "_" "-" moiravel_mingw_arch ${CMAKE_SYSTEM_PROCESSOR})
+set(moiravel_mingw_licence /usr/share/doc/mingw-w64-${moiravel_mingw_arch}-dev/copyright)
+if(NOT EXISTS ${moiravel_mingw_licence})
+  message(FATAL_ERROR "no ${moiravel_mingw_licence} for the zip's LICENSES/")
+endif()
 set(moiravel_zip ${CMAKE_BINARY_DIR}/moiravel-windows-x86_64.zip)
 set(moiravel_zip_dir ${CMAKE_BINARY_DIR}/zip/moiravel-windows-x86_64)
 add_custom_command(
@@ -36,8 +46,15 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:moiravel-demo> ${moiravel_zip_dir}/
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/README.md ${moiravel_zip_dir}/
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/HOW-TO-RUN.txt ${moiravel_zip_dir}/
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE
+          ${moiravel_zip_dir}/LICENSES/moiravel.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${moiravel_freeglut_licence}
+          ${moiravel_zip_dir}/LICENSES/freeglut.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${moiravel_mingw_licence}
+          ${moiravel_zip_dir}/LICENSES/mingw-w64-runtime.txt
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip ${MOIRAVEL_ZIP} -q -r -X ${moiravel_zip}
           moiravel-windows-x86_64
   DEPENDS moiravel-demo ${PROJECT_SOURCE_DIR}/README.md ${CMAKE_CURRENT_SOURCE_DIR}/HOW-TO-RUN.txt
+          ${PROJECT_SOURCE_DIR}/LICENSE ${moiravel_freeglut_licence} ${moiravel_mingw_licence}
   VERBATIM)
 add_custom_target(moiravel-windows-zip ALL DEPENDS ${moiravel_zip})

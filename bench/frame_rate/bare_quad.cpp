@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The baseline of the frame-rate benchmark: the least a GLUT program can do to show one
 // full-screen texture a frame. A window of the given size (default 1920x1080) at (0, 0),
 // made full screen; one RGB texture of that size; every frame clears, draws one textured

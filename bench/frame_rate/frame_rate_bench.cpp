@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Frame rate of the viewer against a bare textured-quad loop, both on one Xvfb screen of
 // 1920x1080 in the same run, counted by a preloaded swap counter; also the time from the
 // viewer's start to its first frame with four 1920x1080 images.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Preloaded into a GLX program (LD_PRELOAD), counts its glXSwapBuffers calls without
 // changing it. MOIRAVEL_SWAP_LOG names the file it reports to:
 //   first <ns>            written at the first swap (CLOCK_MONOTONIC)

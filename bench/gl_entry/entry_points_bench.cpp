@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of calls through the entry-point table: a resolved slot against a direct call of the same
 // function pointer, and the first call that resolves a slot. Uses the platform lookup; without a
 // current context the driver's entry points do nothing, which leaves the call itself to measure.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading a 1920x1080 plain PPM file: loadPpmImage against netpbm's ppmtoppm
 // and against cat, timed in the same run. Prints the median time of each and
 // the ratios.

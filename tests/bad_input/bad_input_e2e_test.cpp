@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real viewer on bad input files: every kind of broken README.txt or image
 // ends the program with status 255 within a bounded time, without a crash or
 // a hang, with nothing on standard output beyond the start-up lines and with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test-only, preloaded into the viewer (LD_PRELOAD): a display whose refresh the test
 // controls. Environment:
 //   MOIRAVEL_FAKE_SYNC=oml    the GLX extension string gains GLX_OML_sync_control and

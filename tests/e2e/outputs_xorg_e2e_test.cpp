@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer on one output of two: Xorg with the dummy driver, DUMMY0 at 1920x1080 and DUMMY1
 // right of it at 1280x1024. The chosen output alone switches to README.txt's size, the
 // picture lands one to one at its lower left, and its mode comes back however the run ends;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer on one chosen output of two under XWayland, as on a Wayland desktop with two
 // monitors: weston's x11 backend with two outputs, mutter with two virtual monitors. What
 // --list-outputs says of them, where the picture lands with --output (texel for pixel at that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text overlay: six lines of yellow 9x15 bitmap text from 45 % of the screen width,
 // whose marks follow the switches.
 #include "viewer_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the viewer draws: the textures texel for pixel, the alternation of the two subimages,
 // the modes, the movement, and the keys that must do nothing.
 #include "viewer_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checking the presentation: the viewer's missed-refresh summary on standard error, against
 // a preloaded fake display whose refresh counter skips where the test says.
 #include "viewer_fixture.h"

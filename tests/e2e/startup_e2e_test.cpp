@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up and the ways the viewer ends: console output, exit statuses, which files it opens.
 #include "backend_choice.h"
 #include "display_probe.h"

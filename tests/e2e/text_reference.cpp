@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws text the way the overlay is meant to look, for the end-to-end tests to compare with
 // the viewer's screen: a full-screen window (black), opened as the viewer opens its own when
 // it does not use game mode, and for each pair of arguments

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer_fixture.h"
 
 #include <algorithm>

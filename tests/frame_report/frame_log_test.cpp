@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame log's reader and the figures of a run: small hand-made logs, their statistics and
 // report lines, and bad logs refused with the right line and reason.
 #include "frame_log.h"

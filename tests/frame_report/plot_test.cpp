@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plot of a frame log as a file: a PNG of the stated size with something drawn in both
 // panels, put in place whole (no temporary file left beside it), and an SVG. It compares no
 // images: it counts the pixels that differ from the background.

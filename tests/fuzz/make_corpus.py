@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the fuzzers' seed corpora from the unit tests' files.
 
 Every string literal of tests/unit/ppm_reader_test.cpp that holds a line break

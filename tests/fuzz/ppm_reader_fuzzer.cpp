@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes loadPpmImage: each input is written to a file and loaded twice, into
 // an empty buffer and into one that already holds bytes, and every output is
 // compared with a plain model of the file format built on the standard

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes readScreenSize, the reading of README.txt, against a model written
 // with strtoll: white space skipped before each item, a decimal int32 with an
 // optional sign, any one separator byte, a second int32; a failed item leaves

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table as a whole: every entry of the list, its group, its result type, its stub.
 #include "fake_lookup.h"
 #include "slots.h"

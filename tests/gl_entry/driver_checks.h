@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks shared by the table's real-driver tests (GLX on Linux, WGL on Windows): with an
 // OpenGL context current, entries called through the table resolve to exactly what the
 // platform's own lookup answers for their names, and reach the driver.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Behaviour of the resolving stubs, with a fake lookup in place of the driver's.
 #include "fake_lookup.h"
 #include "slots.h"

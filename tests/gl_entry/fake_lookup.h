@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in for the platform lookup, linked into the table's tests in place of
 // lookup_glx.cpp: a name -> address map with counters and a switch that makes it answer null.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # moiravel_add_pfn_types(TARGET INCLUDE_DIR): lists the PFN...PROC types of the GL headers in
 # INCLUDE_DIR (GL/gl.h, GL/glext.h) at build time, as the C compiler of the build preprocesses
 # them, for coverage_test.cpp in TARGET to compare the slot types with at compile time. The

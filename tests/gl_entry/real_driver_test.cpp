@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table against Mesa's software renderer on a private Xvfb: entries called through their
 // slots reach the driver and work.
 // GoogleTest comes before the X11 headers, whose None and Bool macros it would trip over.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "slots.h"
 
 #include "gl_entry/entry_points.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Generic access to every slot of the entry-point table, for tests that go over all entries.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Tests of tools/gl_entry/generate.py: its failures, its scan of the
 preprocessed GL headers, its --check mode."""
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The committed glyph table (demo/overlay_glyphs.inc) is what moiravel-make-glyph-table makes
 // of GLUT's 9x15 glyphs now: the generator run on a private Xvfb into a scratch directory,
 // and its output compared with the committed file byte for byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The overlay's glyph table (demo/bitmap_font.h) against GLUT_BITMAP_9_BY_15: both drawn into
 // the same window of a private Xvfb, at the same raster positions, and read back with
 // glReadPixels. Every character of the font is compared in a cell of its own, and the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR VERSION PROGRAM...
 # Installs BUILD_DIR into a scratch prefix, checks the files `make install`
 # promises (the PROGRAMs in bin/ and no other), and builds and runs a small

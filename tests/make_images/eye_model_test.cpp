@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the eye sees: the displacement the viewer's movement produces, and the model of the
 // perceived picture built on it.
 #include "eye_model.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The files the tool reads and writes, checked with the viewer's own reader where it exists.
 #include "make_images.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fitted pair of mode 0 against the Lanczos pair of mode 1, and the optimiser itself.
 #include "fit.h"
 #include "lanczos.h"

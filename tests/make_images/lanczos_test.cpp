@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Lanczos-3 reduction that makes files 2 and 3.
 #include "lanczos.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real moiravel-make-images on bad input: one line naming the file and the reason in plain
 // words, exit status 1 (2 for a usage error), and no text of a library's exception.
 #include "temp_dir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end: the tool's files, shown by the real viewer on Xvfb, texel for display pixel in
 // each of the three modes.
 #include "make_images.h"

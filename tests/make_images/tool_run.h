@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real moiravel-make-images run as a child process in a working directory, its standard
 // output and error kept in files there. It checks nothing about what the tool does.
 #pragma once

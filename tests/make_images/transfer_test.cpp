@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The display's transfer curves: sRGB's two segments meet where the standard says, every curve
 // inverts exactly, and the option's text is read strictly.
 #include "transfer.h"

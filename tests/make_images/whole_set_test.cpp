@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real moiravel-make-images replaces a set only as a whole: a full disk, a write limit or a
 // signal while it writes leaves the previous set byte for byte and no file of the run, with one
 // line and status 1 (the signal's own end for a signal); a run killed outright is cleaned up by

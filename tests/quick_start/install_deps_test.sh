@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Usage: install_deps_test.sh SOURCE_DIR
 # tools/install_deps.sh on package lists of its own (NO_INSTALL=1, so nothing
 # is installed): groups, "# added for" lines, alternatives, the exit status;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Usage: screenshot_test.sh SCREENSHOT_PROGRAM
 # moiravel-screenshot on a small Xvfb with a black and then a white root
 # window: --size prints the screen's size, and the PNG has that size and the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Peak resident memory of the viewer loading four images of WIDTHxHEIGHT
 # (default 1920x1080), measured with /usr/bin/time -v on a fresh Xvfb, next to
 # the same run with four 4x4 images as the baseline. Prints both, the

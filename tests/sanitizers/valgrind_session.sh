@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the viewer under Valgrind's memcheck on a fresh Xvfb through a short
 # scripted session: start-up with four images, keys (m, Space, +, -, f, v, s),
 # then Escape. Fails unless the viewer ends with status 0 and memcheck reports

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* scanf's "%i" as C11 defines it: an optional sign, then decimal digits, or
    hexadecimal after 0x, or octal after a leading 0. Newer C libraries also
    read C23's 0b binary prefix (glibc from 2.38 on, whenever C23 or GNU

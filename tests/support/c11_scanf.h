@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C library's scanf "%i" as C11 has it, for tests that use the C library
 // itself as the reference for header numbers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ppm_writer.h"
 
 #include "plain_ppm.h"

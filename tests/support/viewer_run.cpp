@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer_run.h"
 
 namespace moiravel::xtest {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "x_client.h"
 
 #include <X11/XKBlib.h>

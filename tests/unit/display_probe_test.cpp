@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The choice between game mode and the full-screen window, the probe that gathers its facts,
 // driven against a scripted X server on a local socket (no display needed), and what the
 // full-screen window does after a look at where the window manager put it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader's header numbers against the C library itself: every generated
 // size or maxval line is converted by the C library's sscanf (with C11's "%i",
 // see c11_scanf.c) as the oracle and by the

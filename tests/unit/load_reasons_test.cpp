@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a load failed: each kind of bad image gives its reason at the right
 // place, the reasons read as the viewer writes them, and the entry point with
 // reasons gives the same outputs as loadPpmImage.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backend_choice.h"
 #include "mode_record.h"
 #include "options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame's counter update, texture selection and geometry, the keys and
 // the overlay text: everything the viewer decides without a display.
 #include "frame.h"

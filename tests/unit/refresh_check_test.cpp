@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The missed-refresh check without a display: its counting rules on made-up sequences of
 // refresh counters and frame times, the lines it writes, and the queue that holds the
 // compositor's presentation feedback for it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image reader's Windows file access: only a regular file is read, and a huge size in the
 // header of a short file is refused before anything is allocated.
 #include "ppm_reader.h"

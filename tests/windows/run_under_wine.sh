@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the tests of the Windows build under Wine (64-bit only) and reports each case:
 #   - the table's fake-lookup suites, the table against the real WGL driver and the reader's
 #     Windows file access: Windows test programs, on an Xvfb of their own with Mesa;

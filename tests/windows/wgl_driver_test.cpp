@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table against a real WGL driver (under Wine: Mesa through GLX on the test's X server):
 // a Win32 window with an OpenGL context, then calls through the table. Each entry must
 // resolve to exactly what wglGetProcAddress answers for its name, and work.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Stands in for the viewer binary in the end-to-end suites (MOIRAVEL_DEMO_BINARY): runs the
 # Windows build, $MOIRAVEL_DEMO_WINDOWS_EXE, under Wine in $WINEPREFIX on the X server that
 # the suite names in DISPLAY, and hands back its exit status, its standard output with the

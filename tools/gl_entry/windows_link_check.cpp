@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Links the entry-point table with the WGL lookup for Windows. Run without a rendering context,
 // every lookup answers null, so each call below must return its zero result.
 #include "gl_entry/entry_points.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moiravel-make-glyph-table: writes the overlay's glyph table (demo/overlay_glyphs.inc) from
 // GLUT's own GLUT_BITMAP_9_BY_15, as freeglut draws it on the X server of $DISPLAY. Each
 // character 1..255 is drawn with glutBitmapCharacter into a cell of its own and read back with
@@ -190,7 +191,8 @@ std::string characterName(int c) {
 }
 
 constexpr const char *tableHeader =
-    R"(// The overlay's 9x15 glyphs: GLUT_BITMAP_9_BY_15 as freeglut draws it, one entry a character
+    R"(// SPDX-License-Identifier: X11
+// The overlay's 9x15 glyphs: GLUT_BITMAP_9_BY_15 as freeglut draws it, one entry a character
 // of 1..255 that glutBitmapCharacter draws or moves the raster position over: glBitmap's width,
 // height, x and y origin and advance, and the rows bottom row first, each padded to a whole
 // byte with the leftmost pixel in the most significant bit. A character GLUT moves over

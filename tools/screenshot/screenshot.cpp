@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves the whole X screen as a PNG file, or prints its size, for `make demo` without a
 // display (tools/run_demo.sh). It keeps ImageMagick and xdpyinfo off the demo's package list.
 //

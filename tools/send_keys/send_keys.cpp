@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Presses keys on an X display through the XTest extension, one after the
 // other, so that scripts can drive the viewer.
 //

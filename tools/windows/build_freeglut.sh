@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-builds freeglut as a static library for 64-bit Windows from Debian's own source
 # package, for the Windows build of the viewer (Debian ships no mingw-w64 build of it).
 #
@@ -9,13 +10,15 @@
 # finds the installed library and fetches nothing.
 #
 # Usage: build_freeglut.sh OUTPUT_DIR TOOLCHAIN_FILE
-# Leaves OUTPUT_DIR/freeglut-install with include/GL/*.h and lib/libglut.a (FREEGLUT_REPLACE_GLUT names it so).
+# Leaves OUTPUT_DIR/freeglut-install with include/GL/*.h and lib/libglut.a (FREEGLUT_REPLACE_GLUT names it so),
+# and the source's licence as share/doc/freeglut/COPYING for the zip.
 set -euo pipefail
 
 out=$(realpath -m "$1")
 toolchain=$(realpath "$2")
 install_dir=$out/freeglut-install
-if [ -f "$install_dir/lib/libglut.a" ] && [ -f "$install_dir/include/GL/glut.h" ]; then
+if [ -f "$install_dir/lib/libglut.a" ] && [ -f "$install_dir/include/GL/glut.h" ] \
+    && [ -f "$install_dir/share/doc/freeglut/COPYING" ]; then
     exit 0
 fi
 
@@ -78,4 +81,5 @@ cmake -S "$src_dir/tree" -B "$out/freeglut-build" -DCMAKE_TOOLCHAIN_FILE="$toolc
     -DCMAKE_POLICY_DEFAULT_CMP0077=NEW >/dev/null
 cmake --build "$out/freeglut-build" -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
 cmake --install "$out/freeglut-build" >/dev/null
+install -D -m 0644 "$src_dir/tree/COPYING" "$install_dir/share/doc/freeglut/COPYING"
 test -f "$install_dir/lib/libglut.a"

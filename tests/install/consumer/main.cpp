@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program of someone else's that uses an installed entry-point table: it needs the headers,
 // the table and the platform's lookup. Calls nothing through the table (there is no context).
 #include "gl_entry/entry_points.h"

@@ -2,10 +2,9 @@
 // Files replaced only as a whole: written beside their final names, flushed, renamed in order.
 #include "file_set.h"
 
-#include <fcntl.h>
-#include <signal.h>
+#include "file_system.h"
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -43,20 +42,6 @@ pid_t temporaryOwner(std::string_view name) {
     return static_cast<pid_t>(std::stol(std::string(name.substr(0, digits))));
 }
 
-bool writeAll(int descriptor, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t done = ::write(descriptor, bytes.data(), bytes.size());
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(done));
-    }
-    return true;
-}
-
 } // namespace
 
 std::string temporaryPath(const std::string &path, pid_t pid) {
@@ -68,7 +53,7 @@ std::string temporaryPath(const std::string &path, pid_t pid) {
 
 FileSet::FileSet(std::vector<std::string> paths) {
     for (std::string &path : paths) {
-        temporaries_.push_back(temporaryPath(path, ::getpid()));
+        temporaries_.push_back(temporaryPath(path, currentProcess()));
         files_.push_back({std::move(path)});
     }
 }
@@ -76,10 +61,10 @@ FileSet::FileSet(std::vector<std::string> paths) {
 FileSet::~FileSet() {
     for (std::size_t i = 0; i < files_.size(); ++i) {
         if (files_[i].descriptor >= 0) {
-            ::close(files_[i].descriptor);
+            closeFile(files_[i].descriptor);
         }
         if (!files_[i].placed) {
-            ::unlink(temporaries_[i].c_str());
+            removeFile(temporaries_[i]);
         }
     }
 }
@@ -95,15 +80,13 @@ Reason FileSet::create() {
         if (exists && S_ISDIR(old.st_mode)) {
             return cannotWrite(file.path, EISDIR);
         }
-        if (exists && ::faccessat(AT_FDCWD, file.path.c_str(), W_OK, AT_EACCESS) != 0) {
+        if (exists && !mayWrite(file.path)) {
             return cannotWrite(file.path, errno);
         }
+        const bool keepMode = exists && S_ISREG(old.st_mode);
         file.descriptor =
-            ::open(temporaries_[i].c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            createNew(temporaries_[i], keepMode ? static_cast<unsigned>(old.st_mode) : 0);
         if (file.descriptor < 0) {
-            return cannotWrite(file.path, errno);
-        }
-        if (exists && S_ISREG(old.st_mode) && ::fchmod(file.descriptor, old.st_mode & 07777) != 0) {
             return cannotWrite(file.path, errno);
         }
     }
@@ -117,12 +100,10 @@ Reason FileSet::write(const std::string &path, std::string_view bytes) {
         return path + ": not a file this run has ready to write";
     }
     File &file = *found;
-    const bool written = writeAll(file.descriptor, bytes) && ::fsync(file.descriptor) == 0;
-    const int error = errno;
-    const bool closed = ::close(file.descriptor) == 0;
+    const bool written = writeFlushClose(file.descriptor, bytes);
     file.descriptor = -1;
-    if (!written || !closed) {
-        return cannotWrite(path, written ? errno : error);
+    if (!written) {
+        return cannotWrite(path, errno);
     }
     file.written = true;
     return std::nullopt;
@@ -136,23 +117,16 @@ Reason FileSet::commit() {
     }
     std::set<std::string> directories;
     for (std::size_t i = 0; i < files_.size(); ++i) {
-        if (::rename(temporaries_[i].c_str(), files_[i].path.c_str()) != 0) {
+        if (!replaceFile(temporaries_[i], files_[i].path)) {
             return cannotWrite(files_[i].path, errno);
         }
         files_[i].placed = true;
         directories.insert(directoryOf(files_[i].path));
     }
-    // The renames reach the disk with their directories. A file system that cannot flush a
-    // directory says EINVAL; its renames are then as lasting as it makes them.
+    // The renames reach the disk with their directories.
     for (const std::string &directory : directories) {
-        const int descriptor = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        const bool flushed = descriptor >= 0 && (::fsync(descriptor) == 0 || errno == EINVAL);
-        const int error = errno;
-        if (descriptor >= 0) {
-            ::close(descriptor);
-        }
-        if (!flushed) {
-            return cannotWrite(directory, error);
+        if (!flushDirectory(directory)) {
+            return cannotWrite(directory, errno);
         }
     }
     return std::nullopt;
@@ -166,9 +140,8 @@ Leftovers removeLeftovers(const std::vector<std::string> &directories) {
         for (std::filesystem::directory_iterator entry(directory, error), end;
              !error && entry != end; entry.increment(error)) {
             const pid_t owner = temporaryOwner(entry->path().filename().string());
-            const bool gone =
-                owner > 0 && (owner == ::getpid() || (::kill(owner, 0) == -1 && errno == ESRCH));
-            if (gone && ::unlink(entry->path().c_str()) == 0) {
+            const bool gone = owner > 0 && (owner == currentProcess() || !processRunning(owner));
+            if (gone && removeFile(entry->path().string())) {
                 ++leftovers.files;
                 runs.insert(owner);
             }

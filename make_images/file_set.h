@@ -6,7 +6,7 @@
 // temporary file. It neither formats what it writes nor prints anything.
 #pragma once
 
-#include "reason.h"
+#include "refusal.h"
 
 #include <sys/types.h>
 

@@ -2,15 +2,15 @@
 // moiravel-make-images: makes the four image files and README.txt for moiravel-demo. This file
 // holds the steps: the outputs made ready, the picture read, the fit, the files written, the
 // figures reported. The options live in options.cpp, the texts of the report in report.cpp, what
-// a signal does in interruption.cpp; file_set.cpp replaces the files only as a whole.
+// a signal does in interruption_posix.cpp (interruption_win32.cpp on Windows); file_set.cpp
+// replaces the files only as a whole.
 #include "file_set.h"
+#include "file_system.h"
 #include "interruption.h"
 #include "make_images.h"
 #include "options.h"
 #include "parallel.h"
 #include "report.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -65,8 +65,8 @@ Reason prepareDirectory(const std::string &directory) {
         return directory + ": is not a directory";
     }
     // Writing a file is the only test that also holds for root and read-only mounts.
-    const std::string probe =
-        images::temporaryPath((std::filesystem::path(directory) / "write-test").string(), getpid());
+    const std::string probe = images::temporaryPath(
+        (std::filesystem::path(directory) / "write-test").string(), images::currentProcess());
     std::FILE *file = std::fopen(probe.c_str(), "wb");
     if (file == nullptr) {
         return directory + ": cannot write files there: " + std::strerror(errno);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "make_images.h"
-#include "reason.h"
+#include "refusal.h"
 
 #include <optional>
 #include <string>

@@ -101,9 +101,9 @@ class PpmScanner {
     long number(const std::string &what, long low, long high) {
         skipSpace();
         const std::size_t start = pos_;
-        long value = 0;
+        long long value = 0; // wider than long on Windows, where long has 32 bits
         while (pos_ < data_.size() && std::isdigit(static_cast<unsigned char>(data_[pos_]))) {
-            value = std::min(value * 10 + (data_[pos_] - '0'), 1'000'000'000'000L);
+            value = std::min(value * 10 + (data_[pos_] - '0'), 1'000'000'000'000LL);
             ++pos_;
         }
         if (pos_ == start) {
@@ -120,10 +120,10 @@ class PpmScanner {
             pos_ = start;
             fail("expected " + what + " from " + std::to_string(low) + " to " +
                  std::to_string(high) + ", found " +
-                 (value >= 1'000'000'000'000L ? std::string("a longer number")
-                                              : std::to_string(value)));
+                 (value >= 1'000'000'000'000LL ? std::string("a longer number")
+                                               : std::to_string(value)));
         }
-        return value;
+        return static_cast<long>(value);
     }
 
     std::size_t position() const { return pos_; }

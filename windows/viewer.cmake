@@ -27,8 +27,9 @@ set_target_properties(
 add_subdirectory(${PROJECT_SOURCE_DIR}/demo ${CMAKE_BINARY_DIR}/demo)
 set_target_properties(moiravel-demo PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# The zip for Windows users: the viewer, the README, how to run it, and in LICENSES/ the licences
-# of what the exe holds: ours, freeglut's and the mingw-w64 runtime's (winpthreads and the CRT
+# The zip for Windows users: the viewer, the image tool, the README, how to run them, and in
+# LICENSES/ the licences of what the exes hold: ours, freeglut's, zlib's, libpng's and the
+# mingw-w64 runtime's (winpthreads and the CRT
 # start-up code; libstdc++ and libgcc come under GCC's runtime library exception, which asks
 # for no notice).
 find_program(MOIRAVEL_ZIP zip REQUIRED)
@@ -44,17 +45,22 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/zip ${moiravel_zip}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${moiravel_zip_dir}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:moiravel-demo> ${moiravel_zip_dir}/
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:moiravel-make-images> ${moiravel_zip_dir}/
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/README.md ${moiravel_zip_dir}/
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/HOW-TO-RUN.txt ${moiravel_zip_dir}/
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE
           ${moiravel_zip_dir}/LICENSES/moiravel.txt
   COMMAND ${CMAKE_COMMAND} -E copy ${moiravel_freeglut_licence}
           ${moiravel_zip_dir}/LICENSES/freeglut.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${moiravel_zlib_licence} ${moiravel_zip_dir}/LICENSES/zlib.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${moiravel_libpng_licence}
+          ${moiravel_zip_dir}/LICENSES/libpng.txt
   COMMAND ${CMAKE_COMMAND} -E copy ${moiravel_mingw_licence}
           ${moiravel_zip_dir}/LICENSES/mingw-w64-runtime.txt
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip ${MOIRAVEL_ZIP} -q -r -X ${moiravel_zip}
           moiravel-windows-x86_64
-  DEPENDS moiravel-demo ${PROJECT_SOURCE_DIR}/README.md ${CMAKE_CURRENT_SOURCE_DIR}/HOW-TO-RUN.txt
-          ${PROJECT_SOURCE_DIR}/LICENSE ${moiravel_freeglut_licence} ${moiravel_mingw_licence}
+  DEPENDS moiravel-demo moiravel-make-images ${PROJECT_SOURCE_DIR}/README.md ${CMAKE_CURRENT_SOURCE_DIR}/HOW-TO-RUN.txt
+          ${PROJECT_SOURCE_DIR}/LICENSE ${moiravel_freeglut_licence} ${moiravel_zlib_licence}
+          ${moiravel_libpng_licence} ${moiravel_mingw_licence}
   VERBATIM)
 add_custom_target(moiravel-windows-zip ALL DEPENDS ${moiravel_zip})

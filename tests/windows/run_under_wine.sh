@@ -3,6 +3,9 @@
 # Runs the tests of the Windows build under Wine (64-bit only) and reports each case:
 #   - the table's fake-lookup suites, the table against the real WGL driver and the reader's
 #     Windows file access: Windows test programs, on an Xvfb of their own with Mesa;
+#   - the image tool: moiravel-make-images.exe makes a set that must match the Linux tool's
+#     for the same picture and options (tests/windows/compare_image_sets.sh), and the viewer
+#     then shows that set on the same Xvfb;
 #   - the end-to-end and bad-input suites (Linux test programs) against moiravel-demo.exe,
 #     through tests/windows/wine_viewer.sh; each suite starts its own X server.
 # A suite counts as passed only when it ends with status 0 and its own summary line says that
@@ -81,6 +84,45 @@ for program in gl_entry_tests gl_entry_wgl_tests ppm_reader_windows_tests; do
         </dev/null >"$work/$program.log" 2>&1
     check "$program" "$work/$program.log" $?
 done
+
+# The image tool against the Linux one, then the viewer on its set until it has drawn its first
+# frame: the frame log's file is made then, under its temporary name until the run ends.
+image_tool() {
+    local options=(--screen 800x600 --factor 2 --iterations 20 --threads 2)
+    mkdir -p "$work/set-linux" "$work/set-windows"
+    "$linux_build/make_images/moiravel-make-images" "${options[@]}" --out "$work/set-linux" \
+        --preview "$work/set-linux/preview.png" >/dev/null || return 1
+    (cd "$work" && DISPLAY=$display WINEPREFIX=$prefix timeout 600 wine \
+        "$windows_build/moiravel-make-images.exe" "${options[@]}" --out set-windows \
+        --preview set-windows/preview.png </dev/null >make-images.out 2>&1) || return 1
+    bash tests/windows/compare_image_sets.sh "$work/set-linux" "$work/set-windows" || return 1
+    (cd "$work/set-windows" && DISPLAY=$display WINEPREFIX=$prefix \
+        MOIRAVEL_DEMO_WINDOWS_EXE="$windows_build/moiravel-demo.exe" \
+        "$wrapper_dir/tests/windows/wine_viewer.sh" --frame-log frames.csv \
+        </dev/null >viewer.out 2>viewer.err) &
+    local viewer=$! drawn=0
+    for _ in $(seq 600); do
+        [ -e "$work/set-windows/frames.csv.incomplete" ] && drawn=1 && break
+        kill -0 "$viewer" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$viewer" 2>/dev/null
+    wait "$viewer" 2>/dev/null
+    [ "$drawn" -eq 1 ] || {
+        echo "moiravel-demo.exe drew no frame of the set"
+        sed 's/^/    /' "$work/set-windows/viewer.out" "$work/set-windows/viewer.err"
+        return 1
+    }
+    echo "moiravel-demo.exe drew the set"
+}
+if image_tool >"$work/image-tool.log" 2>&1; then
+    sed 's/^/  make_images: /' "$work/image-tool.log"
+    echo "windows: make_images passed"
+else
+    echo "windows: make_images FAILED; its output:"
+    sed 's/^/    /' "$work/image-tool.log" "$work/make-images.out" 2>/dev/null
+    failures=$((failures + 1))
+fi
 end_wine "$prefix"
 kill "$xvfb_pid" 2>/dev/null
 wait "$xvfb_pid" 2>/dev/null

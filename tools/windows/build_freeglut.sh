@@ -3,11 +3,8 @@
 # Cross-builds freeglut as a static library for 64-bit Windows from Debian's own source
 # package, for the Windows build of the viewer (Debian ships no mingw-w64 build of it).
 #
-# The source comes through `apt-get source`, with deb-src entries derived at run time from
-# this machine's apt sources (one-line sources.list files and deb822 .sources files alike),
-# kept in a private apt directory: the system's apt configuration is not touched and no
-# archive host is named here. Everything stays under the output directory, so a second run
-# finds the installed library and fetches nothing.
+# The source comes through tools/windows/fetch_debian_source.sh. Everything stays under the
+# output directory, so a second run finds the installed library and fetches nothing.
 #
 # Usage: build_freeglut.sh OUTPUT_DIR TOOLCHAIN_FILE
 # Leaves OUTPUT_DIR/freeglut-install with include/GL/*.h and lib/libglut.a (FREEGLUT_REPLACE_GLUT names it so),
@@ -22,56 +19,8 @@ if [ -f "$install_dir/lib/libglut.a" ] && [ -f "$install_dir/include/GL/glut.h" 
     exit 0
 fi
 
-apt_dir=$out/freeglut-apt
+bash "$(dirname "$0")/fetch_debian_source.sh" "$out" freeglut
 src_dir=$out/freeglut-src
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$src_dir"
-
-# deb-src entries for every enabled deb entry of the machine's sources.
-sources=$apt_dir/sources.list
-: >"$sources"
-for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$list" ] || continue
-    sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' "$list" >>"$sources"
-done
-deb822=$apt_dir/sources.list.d
-mkdir -p "$deb822"
-rm -f "$deb822"/*.sources
-for list in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$list" ] || continue
-    # Stanzas whose Types include deb get deb-src instead; stanzas without deb are dropped.
-    awk 'BEGIN { RS = ""; ORS = "\n\n" }
-         {
-             if ($0 ~ /(^|\n)[Ee]nabled:[ \t]*no/) next
-             if (!match($0, /(^|\n)Types:[^\n]*/)) next
-             types = substr($0, RSTART, RLENGTH)
-             if (types !~ /[ \t]deb([ \t]|$)/) next
-             sub(/(^|\n)Types:[^\n]*/, (substr(types, 1, 1) == "\n" ? "\n" : "") "Types: deb-src")
-             print
-         }' "$list" >"$deb822/$(basename "$list")"
-done
-if [ ! -s "$sources" ] && ! cat "$deb822"/*.sources 2>/dev/null | grep -q .; then
-    echo "build_freeglut: no deb entries found in /etc/apt to derive deb-src entries from" >&2
-    exit 1
-fi
-
-apt_options=(
-    -o "Dir::Etc::SourceList=$sources"
-    -o "Dir::Etc::SourceParts=$deb822"
-    -o "Dir::State::Lists=$apt_dir/lists"
-    -o "Dir::Cache::Archives=$apt_dir/cache/archives"
-    -o "Dir::Cache::pkgcache=$apt_dir/cache/pkgcache.bin"
-    -o "Dir::Cache::srcpkgcache=$apt_dir/cache/srcpkgcache.bin"
-    -o "APT::Sandbox::User=root"
-)
-echo "build_freeglut: fetching Debian's freeglut source package"
-# A repository without source packages fails its part of the update; the Debian ones suffice.
-if ! apt-get "${apt_options[@]}" -qq update; then
-    echo "build_freeglut: some deb-src entries could not be updated; trying the others" >&2
-fi
-(cd "$src_dir" && apt-get "${apt_options[@]}" -qq --download-only source freeglut)
-dsc=$(ls "$src_dir"/freeglut_*.dsc | tail -n 1)
-rm -rf "$src_dir/tree"
-dpkg-source --no-check --no-copy -x "$dsc" "$src_dir/tree" >/dev/null
 
 echo "build_freeglut: building a static freeglut for x86_64 Windows"
 cmake -S "$src_dir/tree" -B "$out/freeglut-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The Wayland backend: the compositor connection and its globals, the outputs (wl_output),
+// The Wayland backend: the compositor connection and its globals, the list of outputs,
 // the full-screen xdg_toplevel with its EGL window, the main loop, and the answers of
 // platform.h that a Wayland client gives (no mode switch, no refresh counter).
 //
-// What it does not do: keys and the pointer (platform_wayland_keys.cpp), presentation
-// feedback (platform_wayland_presentation.cpp), the buffer's size at the output's scale
-// (platform_wayland_scale.cpp), EGL itself (platform_egl.cpp), or the
-// glyphs' bitmaps (bitmap_font.h, GLUT's 9x15 drawn without
-// GLUT).
+// What it does not do: the outputs' events (platform_wayland_outputs.cpp), keys and the pointer
+// (platform_wayland_keys.cpp), presentation feedback (platform_wayland_presentation.cpp), the
+// buffer's size at the output's scale (platform_wayland_scale.cpp), EGL itself (platform_egl.cpp),
+// or the glyphs' bitmaps (bitmap_font.h, GLUT's 9x15 drawn without GLUT).
 #include "platform_wayland.h"
 
 #include "bitmap_font.h"
@@ -64,74 +63,9 @@ std::string connectFailure;
 bool connectTried = false;
 bool eglStarted = false;
 
-// wl_output: the name and description events came with version 4; the surface's damage in
-// buffer pixels with wl_compositor 4; repeat_info with wl_seat 4.
-constexpr std::uint32_t outputVersion = 4;
+// The surface's damage in buffer pixels came with wl_compositor 4; repeat_info with wl_seat 4.
 constexpr std::uint32_t compositorVersion = 4;
 constexpr std::uint32_t seatVersion = 5;
-
-Output &outputOf(void *data) {
-    return *static_cast<Output *>(data);
-}
-
-void onGeometry(void *data, wl_output *, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t,
-                std::int32_t, const char *make, const char *model, std::int32_t) {
-    Output &output = outputOf(data);
-    output.facts.x = x;
-    output.facts.y = y;
-    if (output.facts.description.empty()) {
-        output.facts.description = std::string(make) + " " + model;
-    }
-}
-
-void onMode(void *data, wl_output *, std::uint32_t flags, std::int32_t width, std::int32_t height,
-            std::int32_t refreshMilliHz) {
-    Output &output = outputOf(data);
-    OutputMode mode;
-    mode.width = width;
-    mode.height = height;
-    mode.periodNs =
-        refreshMilliHz > 0 ? 1'000'000'000'000ull / static_cast<std::uint64_t>(refreshMilliHz) : 0;
-    std::vector<OutputMode> &modes = output.facts.modes;
-    auto same = std::find_if(modes.begin(), modes.end(), [&](const OutputMode &known) {
-        return known.width == width && known.height == height && known.periodNs == mode.periodNs;
-    });
-    if (same == modes.end()) {
-        mode.id = static_cast<std::uint32_t>(modes.size() + 1);
-        modes.push_back(mode);
-        same = modes.end() - 1;
-    }
-    if ((flags & WL_OUTPUT_MODE_CURRENT) != 0) {
-        output.facts.current = *same;
-        output.facts.width = width;
-        output.facts.height = height;
-    }
-}
-
-void onDone(void *, wl_output *) {}
-
-void onScale(void *data, wl_output *, std::int32_t scale) {
-    outputOf(data).scale = std::max(1, scale);
-}
-
-void onName(void *data, wl_output *, const char *name) {
-    outputOf(data).facts.name = name;
-}
-
-void onDescription(void *data, wl_output *, const char *description) {
-    outputOf(data).facts.description = description;
-}
-
-const wl_output_listener outputListener = [] {
-    wl_output_listener listener{};
-    listener.geometry = onGeometry;
-    listener.mode = onMode;
-    listener.done = onDone;
-    listener.scale = onScale;
-    listener.name = onName;
-    listener.description = onDescription;
-    return listener;
-}();
 
 void onPing(void *, xdg_wm_base *wmBase, std::uint32_t serial) {
     xdg_wm_base_pong(wmBase, serial);
@@ -164,13 +98,7 @@ void onGlobal(void *, wl_registry *registry, std::uint32_t name, const char *int
         // Listened to at once: the seat tells its capabilities right after the bind.
         watchSeat(globals.seat);
     } else if (kind == wl_output_interface.name) {
-        auto output = std::make_unique<Output>();
-        output->globalName = name;
-        output->facts.name = "wl_output-" + std::to_string(state.outputs.size());
-        output->output =
-            bind<wl_output>(registry, name, wl_output_interface, version, outputVersion);
-        wl_output_add_listener(output->output, &outputListener, output.get());
-        state.outputs.push_back(std::move(output));
+        state.outputs.push_back(bindOutput(registry, name, version, state.outputs.size()));
     } else if (!bindScaleGlobal(registry, name, interface, version)) {
         bindPresentation(registry, name, interface, version);
     }

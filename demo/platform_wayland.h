@@ -38,6 +38,11 @@ struct Connection {
     std::vector<std::unique_ptr<Output>> outputs;
 };
 
+// A wl_output the registry announced (global `name`, offered at `version`), bound and
+// listened to; named wl_output-INDEX until the compositor names it (platform_wayland_outputs.cpp).
+std::unique_ptr<Output> bindOutput(wl_registry *registry, std::uint32_t name, std::uint32_t version,
+                                   std::size_t index);
+
 // The connection, made at the first call; null where the compositor cannot be reached or
 // lacks what the backend needs (wl_compositor, xdg_wm_base, wl_seat, a wl_output). `why`
 // then says why.
